@@ -1,0 +1,58 @@
+#pragma once
+
+// The converter's seam to the operating system: its standard streams and its output files.
+// Implemented by ConsoleAndFiles_posix.cpp and ConsoleAndFiles_win.cpp.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "OutputFile.h"
+
+enum class Stream { Output, Error };
+
+// Raw bytes to a standard stream; false with the system's reason on failure.
+bool WriteToStream(Stream stream, const char* data, std::size_t size, std::string& error);
+
+// UTF-8 text for a person: a console shows it in its own characters, elsewhere the bytes go out.
+void WriteText(Stream stream, std::string_view utf8);
+
+// A path as UTF-8 text for messages.
+std::string DisplayPath(const std::filesystem::path& path);
+
+// A new file beside its target that replaces the target only when committed, so a failed or
+// interrupted conversion never leaves a partial file under the target's name.
+class PendingFile final : public OutputFile {
+public:
+    // Null with the reason in error when the temporary file cannot be created.
+    static std::unique_ptr<PendingFile> Create(const std::filesystem::path& target,
+                                               std::string& error);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    bool Write(const char* data, std::size_t size) override;
+
+    // Makes the bytes durable, closes the file and moves it to the target name. Without
+    // replaceExisting an existing target is left alone and the commit fails.
+    bool Commit(bool replaceExisting, std::string& error);
+
+    const std::string& WriteError() const { return m_writeError; }
+
+private:
+    PendingFile(std::filesystem::path target, std::filesystem::path temporary,
+                std::intptr_t handle);
+    void Close();
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    std::intptr_t m_handle;  // file descriptor or HANDLE; -1 once closed
+    bool m_committed = false;
+    std::string m_writeError;
+};
+
+// A name for the temporary file beside target; attempt varies it after a collision.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, unsigned attempt);

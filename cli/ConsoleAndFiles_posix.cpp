@@ -1,0 +1,97 @@
+#include "ConsoleAndFiles.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+bool WriteAll(int fd, const char* data, std::size_t size, std::string& error) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            error = std::strerror(errno);
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+int Descriptor(Stream stream) {
+    return stream == Stream::Output ? 1 : 2;
+}
+
+bool MoveWithoutReplacing(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without renameat2 flags: a hard link is just as exclusive.
+    if (::link(from, to) != 0) return false;
+    ::unlink(from);
+    return true;
+}
+
+}  // namespace
+
+bool WriteToStream(Stream stream, const char* data, std::size_t size, std::string& error) {
+    return WriteAll(Descriptor(stream), data, size, error);
+}
+
+void WriteText(Stream stream, std::string_view utf8) {
+    std::string ignored;
+    WriteAll(Descriptor(stream), utf8.data(), utf8.size(), ignored);
+}
+
+std::string DisplayPath(const std::filesystem::path& path) {
+    return path.native();
+}
+
+std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& target,
+                                                 std::string& error) {
+    for (unsigned attempt = 0;; ++attempt) {
+        std::filesystem::path temporary = TemporaryNameFor(target, attempt);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return std::unique_ptr<PendingFile>(new PendingFile(target, std::move(temporary), fd));
+        }
+        if (errno != EEXIST || attempt == 100) {
+            error = std::strerror(errno);
+            return nullptr;
+        }
+    }
+}
+
+bool PendingFile::Write(const char* data, std::size_t size) {
+    return WriteAll(static_cast<int>(m_handle), data, size, m_writeError);
+}
+
+void PendingFile::Close() {
+    if (m_handle >= 0) ::close(static_cast<int>(m_handle));
+    m_handle = -1;
+}
+
+bool PendingFile::Commit(bool replaceExisting, std::string& error) {
+    const int fd = static_cast<int>(m_handle);
+    m_handle = -1;
+    // close() may report a deferred write failure (network file systems); fsync first.
+    const bool durable = ::fsync(fd) == 0;
+    const int syncError = errno;
+    if (::close(fd) != 0 || !durable) {
+        error = std::strerror(durable ? errno : syncError);
+        return false;
+    }
+    const bool moved = replaceExisting
+                           ? ::rename(m_temporary.c_str(), m_target.c_str()) == 0
+                           : MoveWithoutReplacing(m_temporary.c_str(), m_target.c_str());
+    if (!moved) {
+        error = std::strerror(errno);
+        return false;
+    }
+    m_committed = true;
+    return true;
+}

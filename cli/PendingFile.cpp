@@ -1,0 +1,25 @@
+#include <system_error>
+
+#include "ConsoleAndFiles.h"
+
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, unsigned attempt) {
+    std::filesystem::path name = target;
+    name += ".partial";
+    if (attempt > 0) {
+        name += "-";
+        name += std::to_string(attempt);
+    }
+    return name;
+}
+
+PendingFile::PendingFile(std::filesystem::path target, std::filesystem::path temporary,
+                         std::intptr_t handle)
+    : m_target(std::move(target)), m_temporary(std::move(temporary)), m_handle(handle) {}
+
+PendingFile::~PendingFile() {
+    Close();
+    if (!m_committed) {
+        std::error_code ignored;
+        std::filesystem::remove(m_temporary, ignored);
+    }
+}

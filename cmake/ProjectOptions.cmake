@@ -1,0 +1,29 @@
+# Settings every target of ours shares; third-party code (GoogleTest) does not get them.
+add_library(oscimo_options INTERFACE)
+target_compile_options(oscimo_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wnon-virtual-dtor -Werror
+    # GCC 12 reports impossible overlaps inside std::string concatenation (its bug 105651).
+    $<$<AND:$<CXX_COMPILER_ID:GNU>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>>:-Wno-restrict>)
+
+if(WIN32)
+    target_compile_definitions(oscimo_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+    # Runs on a bare Windows: no runtime DLLs beyond the system's own.
+    target_link_options(oscimo_options INTERFACE -static -static-libgcc -static-libstdc++)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        target_link_options(oscimo_options INTERFACE -Wl,--large-address-aware)
+    endif()
+    set(OSCIMO_PLATFORM win)
+else()
+    set(OSCIMO_PLATFORM posix)
+endif()
+
+# Windows test programs run under wine64 when this machine can run them (x86_64 only).
+option(OSCIMO_RUN_UNDER_WINE "Run the Windows tests under wine64" OFF)
+if(WIN32 AND OSCIMO_RUN_UNDER_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+        ${PROJECT_SOURCE_DIR}/scripts/wine-run --prefix ${CMAKE_BINARY_DIR}/wineprefix)
+endif()
+set(OSCIMO_CAN_RUN_TESTS ON)
+if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    set(OSCIMO_CAN_RUN_TESTS OFF)
+endif()

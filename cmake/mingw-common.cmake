@@ -1,0 +1,11 @@
+# Shared by the mingw-w64 toolchain files; OSCIMO_MINGW_TRIPLE names the target.
+set(CMAKE_SYSTEM_NAME Windows)
+# The posix thread model gives std::thread; -static links its runtime in.
+set(CMAKE_C_COMPILER ${OSCIMO_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${OSCIMO_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${OSCIMO_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${OSCIMO_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,78 @@
+#include "CsvWriter.h"
+
+#include <cstring>
+#include <memory>
+
+#include "NumberCell.h"
+
+namespace {
+
+// A line holds the time and three values: four cells, three separators and CR LF.
+constexpr std::size_t kMaxLineBytes = 4 * kMaxNumberCellBytes + 3 + 2;
+
+}  // namespace
+
+CsvWriter::CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes)
+    : m_file(file), m_columnCount(columnCount), m_withTimes(withTimes) {}
+
+bool CsvWriter::Reserve(std::size_t bytes) {
+    if (m_failed) return false;
+    if (kBufferBytes - m_used < bytes) return Flush();
+    return true;
+}
+
+void CsvWriter::Put(const char* text, std::size_t size) {
+    std::memcpy(m_buffer + m_used, text, size);
+    m_used += size;
+}
+
+bool CsvWriter::Flush() {
+    if (m_failed) return false;
+    if (m_used > 0 && !m_file.Write(m_buffer, m_used)) m_failed = true;
+    m_used = 0;
+    return !m_failed;
+}
+
+bool CsvWriter::WriteHeaderLine() {
+    if (!Reserve(kMaxLineBytes)) return false;
+    if (m_withTimes) Put("Time(s)", 7);
+    static const char kNames[] = {'X', 'Y', 'Z'};
+    for (std::int32_t c = 0; c < m_columnCount && c < 3; ++c) {
+        if (m_withTimes || c > 0) Put(",", 1);
+        Put(&kNames[c], 1);
+    }
+    Put("\r\n", 2);
+    return true;
+}
+
+bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!Reserve(kMaxLineBytes)) return false;
+        char* out = m_buffer + m_used;
+        if (m_withTimes) out += FormatNumberCell(times[i], out);
+        for (std::int32_t c = 0; c < m_columnCount && c < 3; ++c) {
+            if (m_withTimes || c > 0) *out++ = ',';
+            out += FormatNumberCell(rows[i].values[c], out);
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+        m_used = static_cast<std::size_t>(out - m_buffer);
+    }
+    return true;
+}
+
+bool WriteCsv(OutputFile& file, const LoadedRecording& recording) {
+    const bool withTimes = recording.HasTimes();
+    // The buffer is too large for the stack of every caller.
+    const auto writer = std::make_unique<CsvWriter>(file, recording.columnCount, withTimes);
+    return writer->WriteHeaderLine() &&
+           writer->WriteRows(withTimes ? recording.times.data() : nullptr, recording.rows.data(),
+                             recording.rows.size()) &&
+           writer->Flush();
+}
+
+std::wstring DefaultExportName(const std::wstring& sourcePath) {
+    const std::size_t slash = sourcePath.rfind(L'\\');
+    if (slash == std::wstring::npos || slash == 0) return {};
+    return sourcePath.substr(slash + 1) + L".csv";
+}

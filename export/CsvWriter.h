@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "LoadedRecording.h"
+#include "OutputFile.h"
+#include "RecordingTypes.h"
+
+// Writes CSV text through a buffer: the bytes are those of cell-by-cell writing, in fewer,
+// larger writes. After a failed write nothing more is written and every call returns false.
+class CsvWriter {
+public:
+    CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes);
+
+    bool WriteHeaderLine();
+
+    // One line per row; times is read only when the writer was made withTimes.
+    bool WriteRows(const double* times, const SampleRow* rows, std::size_t count);
+
+    // Hands the buffered bytes to the file; call once after the last row.
+    bool Flush();
+
+private:
+    bool Reserve(std::size_t bytes);
+    void Put(const char* text, std::size_t size);
+
+    static constexpr std::size_t kBufferBytes = 1 << 16;
+
+    OutputFile& m_file;
+    std::int32_t m_columnCount;
+    bool m_withTimes;
+    bool m_failed = false;
+    std::size_t m_used = 0;
+    char m_buffer[kBufferBytes];
+};
+
+// Writes the whole recording: "Time(s)" first when it has times, then X, Y, Z as columns.
+// False when a write failed; the file then holds an unfinished text.
+bool WriteCsv(OutputFile& file, const LoadedRecording& recording);
+
+// The suggested export name: the file name after the last backslash plus ".csv"; empty when
+// the path is empty or has no backslash past its first character.
+std::wstring DefaultExportName(const std::wstring& sourcePath);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstddef>
+
+// Where CSV bytes go: a file, standard output, memory. A false result ends the writing.
+class OutputFile {
+public:
+    virtual bool Write(const char* data, std::size_t size) = 0;
+
+protected:
+    ~OutputFile() = default;
+};

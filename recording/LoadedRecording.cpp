@@ -1,0 +1,46 @@
+#include "LoadedRecording.h"
+
+#include "Platform.h"
+#include "RecordingReader.h"
+
+void LoadedRecording::ResetRecording() {
+    // Assigning empty containers frees the storage a large recording held; clear() would not.
+    headerText = std::string();
+    times = std::vector<double>();
+    rows = std::vector<SampleRow>();
+    columnCount = 0;
+}
+
+bool LoadedRecording::LoadRecording(const std::wstring& widePath, std::wstring& summary) {
+    ResetRecording();
+    // Leaves nothing half filled when reading or summarising throws (memory exhaustion).
+    struct ResetUnlessDone {
+        LoadedRecording& recording;
+        bool done = false;
+        ~ResetUnlessDone() {
+            if (!done) recording.ResetRecording();
+        }
+    } guard{*this};
+
+    const std::int32_t result = ReadRecording(PathFromWide(widePath), times, rows, headerText);
+    if (result <= 0) {
+        guard.done = true;  // a plain failure keeps an accepted header, as documented
+        return false;
+    }
+
+    columnCount = result;
+    std::wstring text = BuildSummaryText();
+    summary.swap(text);
+    guard.done = true;
+    return true;
+}
+
+std::wstring LoadedRecording::BuildSummaryText() const {
+    return FormatSummaryText(headerText, rows.size(), HasTimes(), columnCount);
+}
+
+std::wstring FormatSummaryText(const std::string& headerText, std::uint64_t rowCount, bool hasTimes,
+                               std::int32_t columnCount) {
+    return WideFromNarrow(headerText) + L"\r\n数量：" + std::to_wstring(rowCount) + L"\r\n时间：" +
+           (hasTimes ? L"是" : L"否") + L"\r\n数据列：" + std::to_wstring(columnCount) + L"\r\n";
+}

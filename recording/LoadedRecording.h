@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "RecordingTypes.h"
+
+// The one recording the main window holds, with the operations that fill and describe it.
+struct LoadedRecording {
+    std::string headerText;     // narrow header bytes; empty when nothing was read
+    std::vector<double> times;  // seconds since the first sample
+    std::vector<SampleRow> rows;
+    std::int32_t columnCount = 0;  // 0 when nothing is loaded
+
+    // Empties the recording and returns its memory.
+    void ResetRecording();
+
+    // Loads the file the wide path names. On success sets summary and returns true; on failure
+    // (including memory exhaustion, which propagates) the recording holds no samples.
+    bool LoadRecording(const std::wstring& widePath, std::wstring& summary);
+
+    std::wstring BuildSummaryText() const;
+
+    // The summary and the CSV layout both ask exactly this.
+    bool HasTimes() const { return times.size() == rows.size(); }
+};
+
+// The four-line summary: header, sample count, whether times are present, column count.
+std::wstring FormatSummaryText(const std::string& headerText, std::uint64_t rowCount, bool hasTimes,
+                               std::int32_t columnCount);

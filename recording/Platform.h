@@ -1,0 +1,29 @@
+#pragma once
+
+// The one seam between the core and the operating system: file opening and text conversion.
+// Implemented by Platform_posix.cpp and Platform_win.cpp.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens exactly the named file for buffered binary reading; null (errno set) on failure.
+FilePtr OpenForReading(const std::filesystem::path& path);
+
+// The path a wide (UTF-16 on Windows) file name denotes, without lossy code-page conversion.
+std::filesystem::path PathFromWide(const std::wstring& widePath);
+
+// Header bytes as the system's narrow code page reads them (ANSI on Windows, UTF-8 elsewhere);
+// bytes that do not decode show as U+FFFD.
+std::wstring WideFromNarrow(std::string_view bytes);
+
+// Total size of an open file in bytes, or 0 when it has none (pipes, devices).
+std::uint64_t FileSize(std::FILE* file);

@@ -1,0 +1,34 @@
+#include "Platform.h"
+
+#include <windows.h>
+
+#include <io.h>
+
+FilePtr OpenForReading(const std::filesystem::path& path) {
+    return FilePtr(_wfopen(path.c_str(), L"rb"));
+}
+
+std::filesystem::path PathFromWide(const std::wstring& widePath) {
+    return std::filesystem::path(widePath);
+}
+
+std::wstring WideFromNarrow(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    // The thread's ANSI code page, as the framework's own narrow-to-wide conversion uses.
+    const int size = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), size, nullptr, 0);
+    if (length <= 0) return std::wstring(bytes.size(), L'\uFFFD');
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::uint64_t FileSize(std::FILE* file) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    LARGE_INTEGER size{};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(handle, &size)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}

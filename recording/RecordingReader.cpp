@@ -1,0 +1,166 @@
+#include "RecordingReader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+
+#include "ByteOrder.h"
+#include "Platform.h"
+#include "SampleReader.h"
+
+namespace {
+
+enum class TokenRead { Ok, Empty, TooLong };
+
+bool IsSeparator(int byte) {
+    return byte == ' ' || byte == '\n' || byte == '\0';
+}
+
+TokenRead ReadToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token) {
+    std::size_t stored = 0;
+    // getc reports a read error as EOF, which ends the token like end of file does.
+    for (int byte = std::getc(file); byte != EOF && !IsSeparator(byte); byte = std::getc(file)) {
+        if (stored == kMaxTokenBytes) return TokenRead::TooLong;
+        scratch[stored++] = static_cast<char>(byte);
+    }
+    scratch[stored] = '\0';
+    if (stored == 0) return TokenRead::Empty;
+    token.assign(scratch, stored);
+    return TokenRead::Ok;
+}
+
+bool Fail(ReadProblem* problem, ReadFailure failure, int token = 0) {
+    if (problem) *problem = ReadProblem{failure, token, 0};
+    return false;
+}
+
+// Reads header token number `position` (1-based), reporting why it failed.
+bool ReadNumberedToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token,
+                       int position, ReadProblem* problem) {
+    switch (ReadToken(file, scratch, token)) {
+        case TokenRead::Ok:
+            return true;
+        case TokenRead::Empty:
+            return Fail(problem, ReadFailure::HeaderTokenMissing, position);
+        case TokenRead::TooLong:
+            break;
+    }
+    return Fail(problem, ReadFailure::HeaderTokenTooLong, position);
+}
+
+template <typename T>
+void ReserveMore(std::vector<T>& items, std::uint64_t more) {
+    // Only a hint: a size past what the container can hold is left to growth, which then fails
+    // as any allocation does.
+    if (more == 0 || more > items.max_size() - items.size()) return;
+    items.reserve(items.size() + static_cast<std::size_t>(more));
+}
+
+std::int32_t ReadOpenRecording(std::FILE* file, std::vector<double>& times,
+                               std::vector<SampleRow>& rows, std::string& headerText,
+                               ReadProblem* problem) {
+    SensorFormat format{};
+    if (!ReadRecordingHeader(file, headerText, format, problem)) return 0;
+
+    SampleReader reader(file, format);
+    const std::uint64_t expected = reader.RemainingSamplesHint();
+    ReserveMore(times, expected);
+    ReserveMore(rows, expected);
+    while (reader.ReadBlock(times, rows)) {
+    }
+    if (rows.empty()) {
+        Fail(problem, ReadFailure::NoCompleteSample);
+        return 0;
+    }
+    if (problem) *problem = {};
+    return format.columnCount;
+}
+
+std::int32_t CannotOpen(ReadProblem* problem) {
+    if (problem) *problem = ReadProblem{ReadFailure::CannotOpen, 0, errno};
+    return 0;
+}
+
+}  // namespace
+
+bool ReadHeaderToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token) {
+    return ReadToken(file, scratch, token) == TokenRead::Ok;
+}
+
+SensorFormat LookUpSensorFormat(std::string_view sensorTypeToken) {
+    struct Entry {
+        std::string_view token;
+        SensorFormat format;
+    };
+    static constexpr Entry kTable[] = {
+        {"acceleration", {4, 3, 1e9}}, {"gravity", {4, 3, 1e9}},
+        {"gyroscope", {4, 3, 1e9}},    {"linear_acceleration", {4, 3, 1e9}},
+        {"TLocation", {8, 3, 1e3}},    {"speed", {4, 1, 1e3}},
+    };
+    for (const Entry& entry : kTable) {
+        if (entry.token == sensorTypeToken) return entry.format;
+    }
+    return {4, 1, 1e9};
+}
+
+double DecodeBigEndianValue(unsigned char* bytes, int width) {
+    if (width != 4 && width != 8) return 0.0;
+    std::reverse(bytes, bytes + width);
+    // After the reversal the bytes are least significant first, whatever the host's order.
+    std::uint64_t bits = 0;
+    for (int i = width - 1; i >= 0; --i) bits = (bits << 8) | bytes[i];
+    if (width == 4) return std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+    return std::bit_cast<double>(bits);
+}
+
+bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,
+                         ReadProblem* problem) {
+    char scratch[kMaxTokenBytes + 1];
+    std::string signature, family, variant, version, sensorType, label;
+    std::string* const firstFive[] = {&signature, &family, &variant, &version, &sensorType};
+    for (int i = 0; i < 5; ++i) {
+        if (!ReadNumberedToken(file, scratch, *firstFive[i], i + 1, problem)) return false;
+    }
+    if (family != "Morvanex") return Fail(problem, ReadFailure::WrongFamily);
+    if (variant != "A") return Fail(problem, ReadFailure::WrongVariant);
+    if (version != "1" && version != "2") return Fail(problem, ReadFailure::WrongVersion);
+    // Version 1 location headers carry a signature marker no token can equal: always rejected.
+    if (version == "1" && sensorType == "TLocation") {
+        return Fail(problem, ReadFailure::Version1Location);
+    }
+    if (signature != "Tavomir") return Fail(problem, ReadFailure::WrongSignature);
+    if (!ReadNumberedToken(file, scratch, label, 6, problem)) return false;
+
+    headerText =
+        signature + ' ' + family + ' ' + variant + ' ' + version + ' ' + sensorType + ' ' + label;
+    format = LookUpSensorFormat(sensorType);
+    return true;
+}
+
+std::int32_t ReadRecording(const char* path, std::vector<double>& times,
+                           std::vector<SampleRow>& rows, std::string& headerText,
+                           ReadProblem* problem) {
+    const FilePtr file(std::fopen(path, "rb"));
+    if (!file) return CannotOpen(problem);
+    return ReadOpenRecording(file.get(), times, rows, headerText, problem);
+}
+
+FilePtr OpenRecordingFile(const std::filesystem::path& path, ReadProblem* problem) {
+    // An embedded NUL would silently name a shorter path: another file.
+    if (path.native().find(std::filesystem::path::value_type{}) != std::string::npos) {
+        errno = EINVAL;
+        CannotOpen(problem);
+        return nullptr;
+    }
+    FilePtr file = OpenForReading(path);
+    if (!file) CannotOpen(problem);
+    return file;
+}
+
+std::int32_t ReadRecording(const std::filesystem::path& path, std::vector<double>& times,
+                           std::vector<SampleRow>& rows, std::string& headerText,
+                           ReadProblem* problem) {
+    const FilePtr file = OpenRecordingFile(path, problem);
+    if (!file) return 0;
+    return ReadOpenRecording(file.get(), times, rows, headerText, problem);
+}

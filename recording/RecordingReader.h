@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ReadProblem.h"
+#include "RecordingTypes.h"
+
+// Longest header token, in bytes; ReadHeaderToken's scratch holds it and a terminator.
+constexpr std::size_t kMaxTokenBytes = 1023;
+
+// Reads one recording: checks the header, sets headerText once the header is accepted, appends
+// every complete sample to times and rows. Returns the column count, or 0 when the file cannot
+// be opened, the header is rejected or no complete sample follows it. The narrow path is taken
+// as the platform's byte-oriented fopen takes it.
+std::int32_t ReadRecording(const char* path, std::vector<double>& times,
+                           std::vector<SampleRow>& rows, std::string& headerText,
+                           ReadProblem* problem = nullptr);
+
+// The same, for a file named by a native path: names no code page can express open too.
+std::int32_t ReadRecording(const std::filesystem::path& path, std::vector<double>& times,
+                           std::vector<SampleRow>& rows, std::string& headerText,
+                           ReadProblem* problem = nullptr);
+
+// Reads one separator-terminated header token; false when it is empty or longer than 1023 bytes.
+bool ReadHeaderToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token);
+
+SensorFormat LookUpSensorFormat(std::string_view sensorTypeToken);
+
+// Reverses width bytes in place and reads them as binary32 (widened) or binary64; else 0.
+double DecodeBigEndianValue(unsigned char* bytes, int width);

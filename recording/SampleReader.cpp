@@ -1,0 +1,80 @@
+#include "SampleReader.h"
+
+#include <bit>
+#include <cstring>
+
+#include "ByteOrder.h"
+#include "Platform.h"
+
+namespace {
+
+constexpr std::size_t kSamplesPerBlock = 32768;
+
+template <int Width>
+double LoadValue(const unsigned char* bytes) {
+    if constexpr (Width == 4) {
+        return std::bit_cast<float>(LoadBigEndian32(bytes));
+    } else {
+        return std::bit_cast<double>(LoadBigEndian64(bytes));
+    }
+}
+
+// Specialised per layout so the inner loop has no per-value branches.
+template <int Width, int Columns>
+void DecodeSamples(const unsigned char* bytes, std::size_t count, std::uint64_t base,
+                   double ticksPerSecond, std::vector<double>& times,
+                   std::vector<SampleRow>& rows) {
+    for (std::size_t i = 0; i < count; ++i, bytes += 8 + Width * Columns) {
+        // The wrapped difference read as signed: a stamp before the first gives a negative time.
+        const auto ticks = static_cast<std::int64_t>(LoadBigEndian64(bytes) - base);
+        times.push_back(static_cast<double>(ticks) / ticksPerSecond);
+        SampleRow row;
+        for (int c = 0; c < Columns; ++c) row.values[c] = LoadValue<Width>(bytes + 8 + Width * c);
+        rows.push_back(row);
+    }
+}
+
+}  // namespace
+
+SampleReader::SampleReader(std::FILE* file, SensorFormat format)
+    : m_file(file),
+      m_format(format),
+      m_sampleBytes(8 + static_cast<std::size_t>(format.valueWidth * format.columnCount)),
+      m_buffer(m_sampleBytes * kSamplesPerBlock) {}
+
+std::uint64_t SampleReader::RemainingSamplesHint() const {
+    const std::uint64_t size = FileSize(m_file);
+    const long position = std::ftell(m_file);
+    if (size == 0 || position < 0 || size < static_cast<std::uint64_t>(position)) return 0;
+    return (size - static_cast<std::uint64_t>(position)) / m_sampleBytes;
+}
+
+bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows) {
+    if (m_ended) return false;
+    const std::size_t got =
+        std::fread(m_buffer.data() + m_pending, 1, m_buffer.size() - m_pending, m_file);
+    if (got == 0) {
+        m_ended = true;  // a read error ends the body like end of file
+        return false;
+    }
+    const std::size_t available = m_pending + got;
+    const std::size_t count = available / m_sampleBytes;
+    if (count > 0) {
+        if (!m_haveBase) {
+            m_baseStamp = LoadBigEndian64(m_buffer.data());
+            m_haveBase = true;
+        }
+        const unsigned char* bytes = m_buffer.data();
+        const double ticks = m_format.ticksPerSecond;
+        if (m_format.valueWidth == 8) {
+            DecodeSamples<8, 3>(bytes, count, m_baseStamp, ticks, times, rows);
+        } else if (m_format.columnCount == 3) {
+            DecodeSamples<4, 3>(bytes, count, m_baseStamp, ticks, times, rows);
+        } else {
+            DecodeSamples<4, 1>(bytes, count, m_baseStamp, ticks, times, rows);
+        }
+    }
+    m_pending = available - count * m_sampleBytes;
+    std::memmove(m_buffer.data(), m_buffer.data() + count * m_sampleBytes, m_pending);
+    return true;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Platform.h"
+#include "ReadProblem.h"
+#include "RecordingTypes.h"
+
+// Opens exactly the file a native path names for reading; null with the reason on failure.
+FilePtr OpenRecordingFile(const std::filesystem::path& path, ReadProblem* problem);
+
+// Checks the header of an open recording and leaves the file at the first byte of the body.
+// On acceptance sets headerText and format; on rejection leaves both untouched.
+bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,
+                         ReadProblem* problem);
+
+// Decodes the body of a recording block by block, so callers choose between holding every
+// sample and streaming them with bounded memory.
+class SampleReader {
+public:
+    SampleReader(std::FILE* file, SensorFormat format);
+
+    // Appends the next complete samples (at most about one block's worth). Returns false once
+    // the body is exhausted; an incomplete final sample is dropped. A read error ends the body.
+    bool ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows);
+
+    // Samples left in the file as its size tells, for reserving memory; 0 when unknown.
+    std::uint64_t RemainingSamplesHint() const;
+
+    // Samples one ReadBlock call delivers at most.
+    std::size_t SamplesPerBlock() const { return m_buffer.size() / m_sampleBytes; }
+
+private:
+    std::FILE* m_file;
+    SensorFormat m_format;
+    std::size_t m_sampleBytes;
+    std::vector<unsigned char> m_buffer;
+    std::size_t m_pending = 0;  // bytes of an incomplete sample carried to the next block
+    bool m_haveBase = false;
+    std::uint64_t m_baseStamp = 0;
+    bool m_ended = false;
+};

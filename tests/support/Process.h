@@ -1,0 +1,21 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;  // what the program wrote to standard output
+    std::string err;  // and to standard error
+};
+
+// Runs a program to its end with the given arguments, standard input empty.
+ProgramRun RunProgram(const std::filesystem::path& program,
+                      const std::vector<std::filesystem::path>& arguments);
+
+// A program built into the same folder as the running test.
+std::filesystem::path ProgramBesideThisOne(const std::string& name);
+
+// Files and other handles this process holds open, to show that none leaked.
+std::size_t OpenHandleCount();
