@@ -53,6 +53,3 @@ private:
     bool m_committed = false;
     std::string m_writeError;
 };
-
-// A name for the temporary file beside target; attempt varies it after a collision.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, unsigned attempt);

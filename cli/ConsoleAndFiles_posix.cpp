@@ -1,4 +1,5 @@
 #include "ConsoleAndFiles.h"
+#include "PendingName.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -54,7 +55,7 @@ std::string DisplayPath(const std::filesystem::path& path) {
 std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& target,
                                                  std::string& error) {
     for (unsigned attempt = 0;; ++attempt) {
-        std::filesystem::path temporary = TemporaryNameFor(target, attempt);
+        std::filesystem::path temporary = PendingNameFor(target, attempt);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             return std::unique_ptr<PendingFile>(new PendingFile(target, std::move(temporary), fd));

@@ -1,4 +1,5 @@
 #include "ConsoleAndFiles.h"
+#include "PendingName.h"
 
 #include <windows.h>
 
@@ -65,7 +66,7 @@ std::string DisplayPath(const std::filesystem::path& path) {
 std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& target,
                                                  std::string& error) {
     for (unsigned attempt = 0;; ++attempt) {
-        std::filesystem::path temporary = TemporaryNameFor(target, attempt);
+        std::filesystem::path temporary = PendingNameFor(target, attempt);
         const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {

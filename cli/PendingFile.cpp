@@ -2,16 +2,6 @@
 
 #include "ConsoleAndFiles.h"
 
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, unsigned attempt) {
-    std::filesystem::path name = target;
-    name += ".partial";
-    if (attempt > 0) {
-        name += "-";
-        name += std::to_string(attempt);
-    }
-    return name;
-}
-
 PendingFile::PendingFile(std::filesystem::path target, std::filesystem::path temporary,
                          std::intptr_t handle)
     : m_target(std::move(target)), m_temporary(std::move(temporary)), m_handle(handle) {}

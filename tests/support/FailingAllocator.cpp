@@ -7,18 +7,25 @@
 namespace {
 
 std::atomic<long> g_allocationsLeft{-1};  // negative: never fail
+std::atomic<std::size_t> g_failFrom{0};   // 0: no size fails
 
 }  // namespace
 
 void FailAllocationAfter(long successes) {
     g_allocationsLeft = successes;
 }
+void FailAllocationsOfAtLeast(std::size_t bytes) {
+    g_failFrom = bytes;
+}
+
 void StopFailingAllocations() {
     g_allocationsLeft = -1;
+    g_failFrom = 0;
 }
 
 void* operator new(std::size_t size) {
     if (g_allocationsLeft >= 0 && g_allocationsLeft-- == 0) throw std::bad_alloc();
+    if (g_failFrom != 0 && size >= g_failFrom) throw std::bad_alloc();
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <filesystem>
+
+// The name of the temporary file a CSV is written to beside its target before it replaces it.
+// attempt > 0 varies the name when an earlier one is taken.
+std::filesystem::path PendingNameFor(const std::filesystem::path& target, unsigned attempt);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <windows.h>
+
+#include "MessageMap.h"
+
+// A window this layer dispatches messages to; m_hWnd is valid while the window exists.
+class CWnd : public CCmdTarget {
+public:
+    HWND m_hWnd = nullptr;
+
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::SendMessageW(m_hWnd, message, wParam, lParam);
+    }
+
+protected:
+    // Leaves the message being handled to the system's default handling.
+    void Default() { m_defaultRequested = true; }
+
+    bool m_defaultRequested = false;
+};
+
+// The paint context of one WM_PAINT, released when it goes out of scope.
+class CPaintDC {
+public:
+    explicit CPaintDC(CWnd* window) : m_hWnd(window->m_hWnd) {
+        m_hDC = ::BeginPaint(m_hWnd, &m_ps);
+    }
+    ~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+    HDC GetSafeHdc() const { return m_hDC; }
+    BOOL DrawIcon(int x, int y, HICON icon) const { return ::DrawIcon(m_hDC, x, y, icon); }
+
+private:
+    HWND m_hWnd;
+    HDC m_hDC;
+    PAINTSTRUCT m_ps{};
+};

@@ -1,0 +1,4 @@
+#include "AboutDlg.h"
+
+BEGIN_MESSAGE_MAP(CAboutDlg, CDialogEx)
+END_MESSAGE_MAP()

@@ -1,0 +1,119 @@
+#include "OscimoExporterDlg.h"
+
+#include "AboutDlg.h"
+#include "CsvWriter.h"
+#include "File.h"
+#include "FileDialog.h"
+#include "MessageBox.h"
+
+BEGIN_MESSAGE_MAP(COscimoExporterDlg, CDialogEx)
+// void OnSysCommand(UINT id, LPARAM parameter)
+ON_WM_SYSCOMMAND()
+// void OnPaint()
+ON_WM_PAINT()
+// HCURSOR OnQueryDragIcon()
+ON_WM_QUERYDRAGICON()
+// void OnBrowse()
+ON_BN_CLICKED(IDC_BROWSE, &COscimoExporterDlg::OnBrowse)
+// void OnExportCsv()
+ON_BN_CLICKED(IDC_EXPORT_CSV, &COscimoExporterDlg::OnExportCsv)
+END_MESSAGE_MAP()
+
+COscimoExporterDlg::COscimoExporterDlg(CWnd* parent)
+    : CDialogEx(IDD, parent),
+      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+
+void COscimoExporterDlg::DoDataExchange(CDataExchange* exchange) {
+    CDialogEx::DoDataExchange(exchange);
+    DDX_Text(exchange, IDC_FILE_PATH, m_strFilePath);
+    DDX_Text(exchange, IDC_INFO, m_strInfo);
+}
+
+BOOL COscimoExporterDlg::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+
+    if (const HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        const wchar_t* about = nullptr;
+        const int length = ::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX,
+                                         reinterpret_cast<LPWSTR>(&about), 0);
+        if (length > 0) {
+            const std::wstring text(about, static_cast<std::size_t>(length));
+            ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text.c_str());
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    return TRUE;  // the dialog manager focuses the first tab stop, the path box
+}
+
+void COscimoExporterDlg::OnSysCommand(UINT id, LPARAM parameter) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+    } else {
+        CDialogEx::OnSysCommand(id, parameter);
+    }
+}
+
+void COscimoExporterDlg::OnPaint() {
+    if (!::IsIconic(m_hWnd)) {
+        CDialogEx::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR COscimoExporterDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void COscimoExporterDlg::OnBrowse() {
+    CFileDialog dialog(TRUE, L"", nullptr, OFN_ENABLESIZING, nullptr, this);
+    if (dialog.DoModal() != IDOK) return;
+
+    m_strFilePath = dialog.GetPathName();
+    m_strInfo.clear();
+    // Shown before loading, so that a load ended by memory exhaustion leaves no stale summary.
+    UpdateData(FALSE);
+    std::wstring summary;
+    if (m_recording.LoadRecording(m_strFilePath, summary)) {
+        m_strInfo = summary;
+    } else {
+        AfxMessageBox(L"读取文件失败，可能是文件被占用或格式错误！");
+    }
+    UpdateData(FALSE);
+}
+
+void COscimoExporterDlg::OnExportCsv() {
+    if (m_recording.rows.empty()) {
+        AfxMessageBox(L"没有数据可导出!");
+        return;
+    }
+    const std::wstring suggestion = DefaultExportName(m_strFilePath);
+    CFileDialog dialog(FALSE, L".csv", suggestion.c_str(), OFN_OVERWRITEPROMPT | OFN_ENABLESIZING,
+                       L"CSV Files(*.csv)|*.csv||", this);
+    if (dialog.DoModal() != IDOK) return;
+
+    // Written beside the target and moved over it only once complete: a failed export keeps
+    // an earlier file as it was. Write and close failures raise and are reported by the layer.
+    CReplaceFile file;
+    CFileException error(CFileException::none, -1);
+    if (!file.Open(dialog.GetPathName().c_str(), CFile::modeCreate | CFile::modeWrite, &error)) {
+        wchar_t message[512] = {};
+        error.GetErrorMessage(message, 511);
+        AfxMessageBox(message);
+        return;
+    }
+    WriteCsv(file, m_recording);
+    file.Close();
+    AfxMessageBox(L"导出成功");
+}

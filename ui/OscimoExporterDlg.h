@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "DialogEx.h"
+#include "LoadedRecording.h"
+#include "resource.h"
+
+// The main window: choose a recording, read its summary, export it as CSV.
+class COscimoExporterDlg : public CDialogEx {
+public:
+    explicit COscimoExporterDlg(CWnd* parent = nullptr);
+
+    enum { IDD = IDD_MAIN_DIALOG };
+
+protected:
+    void DoDataExchange(CDataExchange* exchange) override;
+    BOOL OnInitDialog() override;
+    void OnSysCommand(UINT id, LPARAM parameter);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnBrowse();
+    void OnExportCsv();
+
+    HICON m_hIcon;  // shared resource icon: LoadIconW's icons need no destroying
+    LoadedRecording m_recording;
+    std::wstring m_strFilePath;
+    std::wstring m_strInfo;
+
+    DECLARE_MESSAGE_MAP()
+};
