@@ -2,10 +2,11 @@
 PRESETS := native win64 win32
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 
-.PHONY: run test setup format format-check $(addprefix build-,$(PRESETS))
+.PHONY: run test setup screenshots format format-check $(addprefix build-,$(PRESETS))
 
-run: setup build-native
+run: setup build-native build-win64
 	scripts/demo build/native
+	scripts/run-app build/win64
 
 test: setup format-check $(addprefix build-,$(PRESETS))
 	ctest --preset native
@@ -18,6 +19,9 @@ setup:
 $(addprefix build-,$(PRESETS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
+
+screenshots: setup build-win64
+	scripts/screenshots build/win64
 
 format:
 	clang-format -i $(SOURCES)
