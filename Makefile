@@ -1,8 +1,8 @@
 # The two commands of the README; each installs what it needs first.
-PRESETS := native win64 win32
+PRESETS := native native-asan win64 win32
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 
-.PHONY: run test setup screenshots format format-check $(addprefix build-,$(PRESETS))
+.PHONY: run test bench setup screenshots format format-check $(addprefix build-,$(PRESETS))
 
 run: setup build-native build-win64
 	scripts/demo build/native
@@ -10,6 +10,7 @@ run: setup build-native build-win64
 
 test: setup format-check $(addprefix build-,$(PRESETS))
 	ctest --preset native
+	ctest --preset native-asan
 	ctest --preset win64
 	ctest --preset win32
 
@@ -19,6 +20,9 @@ setup:
 $(addprefix build-,$(PRESETS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
+
+bench: setup build-native build-win64
+	python3 bench/run_benchmarks.py --native build/native --win64 build/win64 --out bench/results.md
 
 screenshots: setup build-win64
 	scripts/screenshots build/win64

@@ -16,6 +16,19 @@ std::string Narrow(const NativeString& argument) {
     return text;
 }
 
+// A count of significant digits: 1 to 17, written in decimal digits only.
+bool ParseDigits(const NativeString& argument, int& digits) {
+    if (argument.empty() || argument.size() > 2) return false;
+    int value = 0;
+    for (auto c : argument) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<int>(c - '0');
+    }
+    if (value < 1 || value > 17) return false;
+    digits = value;
+    return true;
+}
+
 }  // namespace
 
 const char kUsageText[] =
@@ -24,6 +37,8 @@ const char kUsageText[] =
     "\n"
     "  -o OUT       write the CSV of the one RECORDING to OUT; '-o -' writes to standard output\n"
     "  -f           replace an existing CSV file\n"
+    "  --digits N   write numbers with N significant digits (1 to 17) instead of six\n"
+    "  --round-trip write numbers with the fewest digits that read back exactly\n"
     "  --summary    print each recording's four-line summary instead of converting\n"
     "  -q           report only failures\n"
     "  -h, --help   show this help\n"
@@ -34,6 +49,8 @@ const char kUsageText[] =
 bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& line,
                       std::string& error) {
     bool optionsEnded = false;
+    bool digitsGiven = false;
+    bool roundTrip = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const NativeString& argument = arguments[i];
         if (optionsEnded || argument.empty() || argument[0] != '-' || Is(argument, "-")) {
@@ -50,6 +67,25 @@ bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& l
             line.help = true;
         } else if (Is(argument, "--version")) {
             line.version = true;
+        } else if (Is(argument, "--round-trip")) {
+            roundTrip = true;
+            line.cellStyle = CellStyle::RoundTrip();
+        } else if (Is(argument, "--digits")) {
+            if (i + 1 == arguments.size()) {
+                error = "option --digits needs a number from 1 to 17";
+                return false;
+            }
+            if (digitsGiven) {
+                error = "option --digits given twice";
+                return false;
+            }
+            int digits = 0;
+            if (!ParseDigits(arguments[++i], digits)) {
+                error = "option --digits needs a number from 1 to 17, not " + Narrow(arguments[i]);
+                return false;
+            }
+            digitsGiven = true;
+            line.cellStyle = CellStyle::WithDigits(digits);
         } else if (Is(argument, "-o")) {
             if (i + 1 == arguments.size()) {
                 error = "option -o needs a file name";
@@ -68,6 +104,11 @@ bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& l
     if (line.help || line.version) return true;
     if (line.recordings.empty()) {
         error = "no recording given";
+    } else if (digitsGiven && roundTrip) {
+        error = "--digits and --round-trip do not go together";
+    } else if ((digitsGiven || roundTrip) && line.summaryOnly) {
+        error = std::string(digitsGiven ? "--digits" : "--round-trip") +
+                " and --summary do not go together";
     } else if (line.output && line.summaryOnly) {
         error = "-o and --summary do not go together";
     } else if (line.output && line.recordings.size() > 1) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "CsvWriter.h"
+
 using NativeString = std::filesystem::path::string_type;
 
 struct CommandLine {
@@ -13,6 +15,7 @@ struct CommandLine {
     bool summaryOnly = false;
     bool help = false;
     bool version = false;
+    CellStyle cellStyle;                          // --digits N, --round-trip
     std::optional<std::filesystem::path> output;  // "-" is standard output
     std::vector<std::filesystem::path> recordings;
 };

@@ -17,6 +17,9 @@ enum class Stream { Output, Error };
 // Raw bytes to a standard stream; false with the system's reason on failure.
 bool WriteToStream(Stream stream, const char* data, std::size_t size, std::string& error);
 
+// Whether the stream is a terminal (a console on Windows) that a person may be watching.
+bool IsTerminal(Stream stream);
+
 // UTF-8 text for a person: a console shows it in its own characters, elsewhere the bytes go out.
 void WriteText(Stream stream, std::string_view utf8);
 
@@ -36,8 +39,9 @@ public:
 
     bool Write(const char* data, std::size_t size) override;
 
-    // Makes the bytes durable, closes the file and moves it to the target name. Without
-    // replaceExisting an existing target is left alone and the commit fails.
+    // Closes the file and moves it to the target name, making the bytes durable first when they
+    // replace an existing file. Without replaceExisting an existing target is left alone and the
+    // commit fails.
     bool Commit(bool replaceExisting, std::string& error);
 
     const std::string& WriteError() const { return m_writeError; }

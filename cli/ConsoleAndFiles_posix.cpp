@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,6 +44,10 @@ bool WriteToStream(Stream stream, const char* data, std::size_t size, std::strin
     return WriteAll(Descriptor(stream), data, size, error);
 }
 
+bool IsTerminal(Stream stream) {
+    return ::isatty(Descriptor(stream)) == 1;
+}
+
 void WriteText(Stream stream, std::string_view utf8) {
     std::string ignored;
     WriteAll(Descriptor(stream), utf8.data(), utf8.size(), ignored);
@@ -79,8 +84,12 @@ void PendingFile::Close() {
 bool PendingFile::Commit(bool replaceExisting, std::string& error) {
     const int fd = static_cast<int>(m_handle);
     m_handle = -1;
-    // close() may report a deferred write failure (network file systems); fsync first.
-    const bool durable = ::fsync(fd) == 0;
+    // Bytes that replace an existing file must be on disk first, or a crash could leave neither
+    // version; a new file puts nothing at risk and skips the wait. close() still reports a
+    // deferred write failure (network file systems).
+    struct stat existing {};
+    const bool replacing = ::stat(m_target.c_str(), &existing) == 0;
+    const bool durable = !replacing || ::fsync(fd) == 0;
     const int syncError = errno;
     if (::close(fd) != 0 || !durable) {
         error = std::strerror(durable ? errno : syncError);

@@ -46,6 +46,13 @@ bool WriteToStream(Stream stream, const char* data, std::size_t size, std::strin
     return WriteAll(StreamHandle(stream), data, size, error);
 }
 
+bool IsTerminal(Stream stream) {
+    // A character device alone may be NUL or a serial port; only a console has a mode.
+    const HANDLE handle = StreamHandle(stream);
+    DWORD mode = 0;
+    return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
+}
+
 void WriteText(Stream stream, std::string_view utf8) {
     const HANDLE handle = StreamHandle(stream);
     DWORD mode = 0;

@@ -1,11 +1,13 @@
 #include "Converter.h"
 
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include "ConsoleAndFiles.h"
 #include "Conversion.h"
+#include "Progress.h"
 #include "Utf8.h"
 #include "Version.h"
 
@@ -40,23 +42,53 @@ public:
     std::string error;
 };
 
-bool Summarise(const fs::path& recording) {
+// Progress goes to standard error only when a person watches it there, and never onto a
+// terminal that shows the CSV itself.
+bool WantsProgress(const CommandLine& line, bool csvToStandardOutput) {
+    return !line.quiet && IsTerminal(Stream::Error) &&
+           !(csvToStandardOutput && IsTerminal(Stream::Output));
+}
+
+// A progress line for recording when wanted, else none.
+class ProgressLine {
+public:
+    ProgressLine(const fs::path& recording, bool wanted) {
+        if (!wanted) return;
+        // The file name alone keeps the line short enough not to wrap, which '\r' cannot undo.
+        m_progress.emplace(std::string(kProgram) + ": " + DisplayPath(recording.filename()),
+                           [](std::string_view text) { WriteText(Stream::Error, text); });
+    }
+    Progress* Get() { return m_progress ? &*m_progress : nullptr; }
+    void Finish() {
+        if (m_progress) m_progress->Finish();
+    }
+
+private:
+    std::optional<Progress> m_progress;
+};
+
+bool Summarise(const fs::path& recording, const CommandLine& line) {
     if (!CheckIsRegularFile(recording)) return false;
     std::wstring summary;
     ReadProblem problem;
-    if (!SummariseRecording(recording, summary, problem)) {
-        return Fail(recording, DescribeReadProblem(problem));
-    }
+    ProgressLine progress(recording, WantsProgress(line, false));
+    const bool summarised = SummariseRecording(recording, progress.Get(), summary, problem);
+    progress.Finish();
+    if (!summarised) return Fail(recording, DescribeReadProblem(problem));
     WriteText(Stream::Output, Utf8FromWide(summary));
     return true;
 }
 
-bool ConvertToStandardOutput(const fs::path& recording) {
+bool ConvertToStandardOutput(const fs::path& recording, const CommandLine& line) {
     if (!CheckIsRegularFile(recording)) return false;
     StandardOutputFile out;
     ReadProblem problem;
     std::uint64_t samples = 0;
-    switch (ConvertRecording(recording, out, problem, samples)) {
+    ProgressLine progress(recording, WantsProgress(line, true));
+    const ConversionOutcome outcome =
+        ConvertRecording(recording, out, line.cellStyle, progress.Get(), problem, samples);
+    progress.Finish();
+    switch (outcome) {
         case ConversionOutcome::Converted:
             return true;
         case ConversionOutcome::ReadFailed:
@@ -70,9 +102,16 @@ bool ConvertToStandardOutput(const fs::path& recording) {
 bool ConvertToFile(const fs::path& recording, const fs::path& target, const CommandLine& line) {
     if (!CheckIsRegularFile(recording)) return false;
     std::error_code error;
-    if (fs::exists(target, error)) {
+    const fs::file_status targetStatus = fs::status(target, error);
+    if (fs::exists(targetStatus)) {
         if (fs::equivalent(recording, target, error)) {
             return Fail(recording, "the CSV file would replace the recording itself");
+        }
+        // The finished file is renamed over the target: that would put a plain file in place of
+        // a device such as /dev/null or a pipe, and cannot replace a folder.
+        if (!fs::is_regular_file(targetStatus)) {
+            return Fail(recording, DisplayPath(target) +
+                                       " is not a regular file ('-o -' writes to standard output)");
         }
         if (!line.force) {
             return Fail(recording, DisplayPath(target) + " exists (-f replaces it)");
@@ -84,7 +123,11 @@ bool ConvertToFile(const fs::path& recording, const fs::path& target, const Comm
 
     ReadProblem problem;
     std::uint64_t samples = 0;
-    switch (ConvertRecording(recording, *pending, problem, samples)) {
+    ProgressLine progress(recording, WantsProgress(line, false));
+    const ConversionOutcome outcome =
+        ConvertRecording(recording, *pending, line.cellStyle, progress.Get(), problem, samples);
+    progress.Finish();
+    switch (outcome) {
         case ConversionOutcome::Converted:
             break;
         case ConversionOutcome::ReadFailed:
@@ -104,9 +147,9 @@ bool ConvertToFile(const fs::path& recording, const fs::path& target, const Comm
 }
 
 bool Process(const fs::path& recording, const CommandLine& line) {
-    if (line.summaryOnly) return Summarise(recording);
+    if (line.summaryOnly) return Summarise(recording, line);
     if (line.output && line.output->native() == fs::path("-").native()) {
-        return ConvertToStandardOutput(recording);
+        return ConvertToStandardOutput(recording, line);
     }
     fs::path target = line.output ? *line.output : recording;
     if (!line.output) target += ".csv";

@@ -5,6 +5,20 @@ target_compile_options(oscimo_options INTERFACE
     # GCC 12 reports impossible overlaps inside std::string concatenation (its bug 105651).
     $<$<AND:$<CXX_COMPILER_ID:GNU>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>>:-Wno-restrict>)
 
+# Memory errors, leaks and undefined behaviour stop the program where they happen.
+option(OSCIMO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(OSCIMO_FUZZ "Build the libFuzzer target (clang)" OFF)
+if(OSCIMO_SANITIZE)
+    set(OSCIMO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+        -fno-omit-frame-pointer)
+    target_compile_options(oscimo_options INTERFACE ${OSCIMO_SANITIZER_FLAGS})
+    target_link_options(oscimo_options INTERFACE ${OSCIMO_SANITIZER_FLAGS})
+endif()
+if(OSCIMO_FUZZ)
+    # Coverage feedback from all of our code, not only the fuzz target's own file.
+    target_compile_options(oscimo_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
     target_compile_definitions(oscimo_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
     # Runs on a bare Windows: no runtime DLLs beyond the system's own.

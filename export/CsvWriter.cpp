@@ -10,10 +10,13 @@ namespace {
 // A line holds the time and three values: four cells, three separators and CR LF.
 constexpr std::size_t kMaxLineBytes = 4 * kMaxNumberCellBytes + 3 + 2;
 
+// The longest 17-digit cell, "-1.2345678901234567e-308", must fit a line's reservation.
+static_assert(kMaxNumberCellBytes >= 24);
+
 }  // namespace
 
-CsvWriter::CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes)
-    : m_file(file), m_columnCount(columnCount), m_withTimes(withTimes) {}
+CsvWriter::CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style)
+    : m_file(file), m_columnCount(columnCount), m_withTimes(withTimes), m_style(style) {}
 
 bool CsvWriter::Reserve(std::size_t bytes) {
     if (m_failed) return false;
@@ -45,20 +48,43 @@ bool CsvWriter::WriteHeaderLine() {
     return true;
 }
 
-bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_t count) {
+template <typename FormatCell>
+bool CsvWriter::WriteRowsWith(const double* times, const SampleRow* rows, std::size_t count,
+                              FormatCell formatCell) {
     for (std::size_t i = 0; i < count; ++i) {
         if (!Reserve(kMaxLineBytes)) return false;
         char* out = m_buffer + m_used;
-        if (m_withTimes) out += FormatNumberCell(times[i], out);
+        if (m_withTimes) out += formatCell(times[i], out);
         for (std::int32_t c = 0; c < m_columnCount && c < 3; ++c) {
             if (m_withTimes || c > 0) *out++ = ',';
-            out += FormatNumberCell(rows[i].values[c], out);
+            out += formatCell(rows[i].values[c], out);
         }
         *out++ = '\r';
         *out++ = '\n';
         m_used = static_cast<std::size_t>(out - m_buffer);
     }
     return true;
+}
+
+// The style is chosen once per call, and each style has its own row loop with a direct
+// call to its formatter: the default path costs what it did before styles existed.
+bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_t count) {
+    switch (m_style.kind) {
+        case CellStyle::Kind::Digits: {
+            const int digits = m_style.digits;
+            return WriteRowsWith(times, rows, count, [digits](double value, char* out) {
+                return FormatNumberCellWithDigits(value, digits, out);
+            });
+        }
+        case CellStyle::Kind::RoundTrip:
+            return WriteRowsWith(times, rows, count, [](double value, char* out) {
+                return FormatNumberCellRoundTrip(value, out);
+            });
+        case CellStyle::Kind::SixDigits:
+            break;
+    }
+    return WriteRowsWith(times, rows, count,
+                         [](double value, char* out) { return FormatNumberCell(value, out); });
 }
 
 bool WriteCsv(OutputFile& file, const LoadedRecording& recording) {

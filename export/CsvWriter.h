@@ -8,11 +8,24 @@
 #include "OutputFile.h"
 #include "RecordingTypes.h"
 
+// How number cells are written: the dialog's six significant digits, a chosen number of
+// significant digits (1 to 17) in the same style, or the fewest digits that read back exactly.
+struct CellStyle {
+    enum class Kind { SixDigits, Digits, RoundTrip };
+    Kind kind = Kind::SixDigits;
+    int digits = 6;  // used by Digits only
+
+    static CellStyle WithDigits(int significantDigits) { return {Kind::Digits, significantDigits}; }
+    static CellStyle RoundTrip() { return {Kind::RoundTrip, 0}; }
+
+    bool operator==(const CellStyle&) const = default;
+};
+
 // Writes CSV text through a buffer: the bytes are those of cell-by-cell writing, in fewer,
 // larger writes. After a failed write nothing more is written and every call returns false.
 class CsvWriter {
 public:
-    CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes);
+    CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style = {});
 
     bool WriteHeaderLine();
 
@@ -23,6 +36,9 @@ public:
     bool Flush();
 
 private:
+    template <typename FormatCell>
+    bool WriteRowsWith(const double* times, const SampleRow* rows, std::size_t count,
+                       FormatCell formatCell);
     bool Reserve(std::size_t bytes);
     void Put(const char* text, std::size_t size);
 
@@ -31,6 +47,7 @@ private:
     OutputFile& m_file;
     std::int32_t m_columnCount;
     bool m_withTimes;
+    CellStyle m_style;
     bool m_failed = false;
     std::size_t m_used = 0;
     char m_buffer[kBufferBytes];

@@ -37,6 +37,8 @@ std::string DescribeReadProblem(const ReadProblem& problem) {
             return notRecording + "the signature token is not \"Tavomir\"";
         case ReadFailure::NoCompleteSample:
             return "no complete sample after the header";
+        case ReadFailure::ReadError:
+            return std::string("cannot read to the end: ") + std::strerror(problem.systemError);
     }
     return "unknown problem";
 }

@@ -15,6 +15,7 @@ enum class ReadFailure {
     Version1Location,  // version "1" with "TLocation": never accepted
     WrongSignature,
     NoCompleteSample,
+    ReadError,  // systemError holds errno; only callers that tell it from end of file report it
 };
 
 struct ReadProblem {

@@ -40,7 +40,8 @@ SampleReader::SampleReader(std::FILE* file, SensorFormat format)
     : m_file(file),
       m_format(format),
       m_sampleBytes(8 + static_cast<std::size_t>(format.valueWidth * format.columnCount)),
-      m_buffer(m_sampleBytes * kSamplesPerBlock) {}
+      m_bufferBytes(m_sampleBytes * kSamplesPerBlock),
+      m_buffer(new unsigned char[m_bufferBytes]) {}
 
 std::uint64_t SampleReader::RemainingSamplesHint() const {
     const std::uint64_t size = FileSize(m_file);
@@ -52,7 +53,7 @@ std::uint64_t SampleReader::RemainingSamplesHint() const {
 bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows) {
     if (m_ended) return false;
     const std::size_t got =
-        std::fread(m_buffer.data() + m_pending, 1, m_buffer.size() - m_pending, m_file);
+        std::fread(m_buffer.get() + m_pending, 1, m_bufferBytes - m_pending, m_file);
     if (got == 0) {
         m_ended = true;  // a read error ends the body like end of file
         return false;
@@ -61,10 +62,10 @@ bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>&
     const std::size_t count = available / m_sampleBytes;
     if (count > 0) {
         if (!m_haveBase) {
-            m_baseStamp = LoadBigEndian64(m_buffer.data());
+            m_baseStamp = LoadBigEndian64(m_buffer.get());
             m_haveBase = true;
         }
-        const unsigned char* bytes = m_buffer.data();
+        const unsigned char* bytes = m_buffer.get();
         const double ticks = m_format.ticksPerSecond;
         if (m_format.valueWidth == 8) {
             DecodeSamples<8, 3>(bytes, count, m_baseStamp, ticks, times, rows);
@@ -75,6 +76,6 @@ bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>&
         }
     }
     m_pending = available - count * m_sampleBytes;
-    std::memmove(m_buffer.data(), m_buffer.data() + count * m_sampleBytes, m_pending);
+    std::memmove(m_buffer.get(), m_buffer.get() + count * m_sampleBytes, m_pending);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,13 +33,14 @@ public:
     std::uint64_t RemainingSamplesHint() const;
 
     // Samples one ReadBlock call delivers at most.
-    std::size_t SamplesPerBlock() const { return m_buffer.size() / m_sampleBytes; }
+    std::size_t SamplesPerBlock() const { return m_bufferBytes / m_sampleBytes; }
 
 private:
     std::FILE* m_file;
     SensorFormat m_format;
     std::size_t m_sampleBytes;
-    std::vector<unsigned char> m_buffer;
+    std::size_t m_bufferBytes;
+    std::unique_ptr<unsigned char[]> m_buffer;  // left uninitialised: every byte is read first
     std::size_t m_pending = 0;  // bytes of an incomplete sample carried to the next block
     bool m_haveBase = false;
     std::uint64_t m_baseStamp = 0;

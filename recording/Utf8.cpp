@@ -54,7 +54,7 @@ std::wstring WideFromUtf8(std::string_view utf8) {
             continue;
         }
         // Second-byte ranges exclude overlong forms, surrogates and code points past U+10FFFF.
-        int length = 0;
+        std::size_t length = 0;
         std::uint8_t low = 0x80, high = 0xBF;
         if (lead >= 0xC2 && lead <= 0xDF) {
             length = 2;
@@ -67,8 +67,8 @@ std::wstring WideFromUtf8(std::string_view utf8) {
             if (lead == 0xF0) low = 0x90;
             if (lead == 0xF4) high = 0x8F;
         }
-        char32_t code = lead & (0x7F >> length);
-        int taken = 1;
+        char32_t code = lead & (0x7Fu >> length);
+        std::size_t taken = 1;
         for (; taken < length && i + taken < utf8.size(); ++taken) {
             const auto next = static_cast<std::uint8_t>(utf8[i + taken]);
             if (next < (taken == 1 ? low : 0x80) || next > (taken == 1 ? high : 0xBF)) break;
@@ -76,7 +76,7 @@ std::wstring WideFromUtf8(std::string_view utf8) {
         }
         // A malformed sequence becomes one replacement for its longest valid prefix.
         AppendCodePoint(out, length != 0 && taken == length ? code : kReplacement);
-        i += static_cast<std::size_t>(taken);
+        i += taken;
     }
     return out;
 }

@@ -73,6 +73,29 @@ TEST(CommandLine, AcceptedLines) {
     }
 }
 
+TEST(CommandLine, CellStyles) {
+    const struct {
+        std::vector<const char*> arguments;
+        CellStyle style;
+    } cases[] = {
+        {{"a.bin"}, CellStyle{}},
+        {{"--digits", "1", "a.bin"}, CellStyle::WithDigits(1)},
+        {{"a.bin", "--digits", "17"}, CellStyle::WithDigits(17)},
+        {{"--digits", "6", "a.bin"}, CellStyle::WithDigits(6)},
+        {{"--digits", "09", "-o", "-", "a.bin"}, CellStyle::WithDigits(9)},
+        {{"--round-trip", "a.bin"}, CellStyle::RoundTrip()},
+        {{"a.bin", "--round-trip", "-f", "--round-trip"}, CellStyle::RoundTrip()},
+        {{"--", "--digits", "3"}, CellStyle{}},  // two recordings
+    };
+    for (const auto& c : cases) {
+        const std::string name = ::testing::PrintToString(c.arguments);
+        CommandLine line;
+        std::string error;
+        ASSERT_TRUE(ParseCommandLine(Arguments(c.arguments), line, error)) << name << ": " << error;
+        EXPECT_TRUE(line.cellStyle == c.style) << name;
+    }
+}
+
 TEST(CommandLine, UsageErrors) {
     const std::vector<const char*> cases[] = {
         {"-x", "a.bin"},
@@ -85,6 +108,22 @@ TEST(CommandLine, UsageErrors) {
         {},
         {"-f", "-q"},
         {"--"},
+        {"a.bin", "--digits"},
+        {"--digits", "0", "a.bin"},
+        {"--digits", "18", "a.bin"},
+        {"--digits", "100", "a.bin"},
+        {"--digits", "-3", "a.bin"},
+        {"--digits", "+3", "a.bin"},
+        {"--digits", "", "a.bin"},
+        {"--digits", "3x", "a.bin"},
+        {"--digits", " 3", "a.bin"},
+        {"--digits", "a.bin"},
+        {"--digits=3", "a.bin"},
+        {"--digits", "3", "--digits", "4", "a.bin"},
+        {"--digits", "3", "--round-trip", "a.bin"},
+        {"--round-trip", "a.bin", "--digits", "17"},
+        {"--summary", "--digits", "3", "a.bin"},
+        {"--round-trip", "--summary", "a.bin"},
     };
     for (const auto& arguments : cases) {
         CommandLine line;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -53,14 +55,23 @@ LoadedRecording MakeRecording(std::int32_t columnCount, std::vector<double> time
     return recording;
 }
 
-// One cell as printf "%.6g" writes it, the exponent widened to three digits.
-std::string ReferenceCell(double value) {
+// One cell as printf "%.{digits}g" writes it, the exponent widened to three digits.
+std::string ReferenceCell(double value, int digits = 6) {
     char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, "%.6g", value);
+    const int length = std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
     std::string text(buffer, static_cast<std::size_t>(length));
     const std::size_t e = text.find('e');
     if (e != std::string::npos && text.size() - e == 4) text.insert(e + 2, 1, '0');
     return text;
+}
+
+// The cell with the fewest significant digits that strtod reads back to exactly value.
+std::string RoundTripCell(double value) {
+    for (int digits = 1; digits < 17; ++digits) {
+        const std::string cell = ReferenceCell(value, digits);
+        if (std::strtod(cell.c_str(), nullptr) == value) return cell;
+    }
+    return ReferenceCell(value, 17);
 }
 
 // A large recording of long and short cells, so lines straddle every buffer boundary.
@@ -122,6 +133,47 @@ TEST(CsvWriter, BufferedOutputEqualsCellByCellOutput) {
     ASSERT_TRUE(WriteCsv(file, recording));
     EXPECT_TRUE(file.text == expected) << "output differs from cell-by-cell writing";
     EXPECT_LT(file.writes, rowCount / 100);
+}
+
+TEST(CsvWriter, CellStyles) {
+    // Random values, and rows of the longest cells any style writes, so that long lines
+    // straddle the buffer's boundaries too.
+    LoadedRecording recording = RandomRecording(30000);
+    for (std::size_t i = 0; i < 5000; ++i) {
+        recording.times.push_back(-2.2250738585072009e-308);
+        recording.rows.push_back(
+            {{-2.2250738585072009e-308, -1.7976931348623157e+308, -4.9406564584124654e-324}});
+    }
+    const struct {
+        const char* name;
+        CellStyle style;
+        std::string (*cell)(double);
+    } cases[] = {
+        {"six digits", CellStyle{}, [](double v) { return ReferenceCell(v); }},
+        {"--digits 1", CellStyle::WithDigits(1), [](double v) { return ReferenceCell(v, 1); }},
+        {"--digits 6", CellStyle::WithDigits(6), [](double v) { return ReferenceCell(v); }},
+        {"--digits 17", CellStyle::WithDigits(17), [](double v) { return ReferenceCell(v, 17); }},
+        {"--round-trip", CellStyle::RoundTrip(), RoundTripCell},
+    };
+    for (const auto& c : cases) {
+        std::string expected = "Time(s),X,Y,Z\r\n";
+        for (std::size_t i = 0; i < recording.rows.size(); ++i) {
+            expected += c.cell(recording.times[i]);
+            for (const double value : recording.rows[i].values) {
+                expected += ',';
+                expected += c.cell(value);
+            }
+            expected += "\r\n";
+        }
+        MemoryFile file;
+        const auto writer = std::make_unique<CsvWriter>(file, 3, true, c.style);
+        ASSERT_TRUE(writer->WriteHeaderLine() &&
+                    writer->WriteRows(recording.times.data(), recording.rows.data(),
+                                      recording.rows.size()) &&
+                    writer->Flush())
+            << c.name;
+        EXPECT_TRUE(file.text == expected) << c.name << ": output differs from cell-by-cell";
+    }
 }
 
 TEST(CsvWriter, FailedWriteStopsEverything) {
