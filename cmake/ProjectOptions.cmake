@@ -13,6 +13,8 @@ if(OSCIMO_SANITIZE)
         -fno-omit-frame-pointer)
     target_compile_options(oscimo_options INTERFACE ${OSCIMO_SANITIZER_FLAGS})
     target_link_options(oscimo_options INTERFACE ${OSCIMO_SANITIZER_FLAGS})
+    # Tests of memory limits skip themselves: the sanitizers' shadow memory is no program's own.
+    target_compile_definitions(oscimo_options INTERFACE OSCIMO_SANITIZED)
 endif()
 if(OSCIMO_FUZZ)
     # Coverage feedback from all of our code, not only the fuzz target's own file.

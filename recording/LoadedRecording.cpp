@@ -4,10 +4,11 @@
 #include "RecordingReader.h"
 
 void LoadedRecording::ResetRecording() {
-    // Assigning empty containers frees the storage a large recording held; clear() would not.
-    headerText = std::string();
-    times = std::vector<double>();
-    rows = std::vector<SampleRow>();
+    // Swapping with empty containers frees the storage a large recording held; clear() would
+    // not, nor would assigning an empty string, which keeps its buffer.
+    std::string().swap(headerText);
+    std::vector<double>().swap(times);
+    std::vector<SampleRow>().swap(rows);
     columnCount = 0;
 }
 

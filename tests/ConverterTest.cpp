@@ -66,15 +66,6 @@ protected:
         return file.bytes;
     }
 
-    std::vector<std::string> FolderContents() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     TempDir dir;
 };
 
@@ -219,7 +210,7 @@ TEST_F(ConverterTest, WritesTheSameBytesAsTheDialogBesideTheRecording) {
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("100000 samples"), std::string::npos) << run.err;
     EXPECT_EQ(ReadFile(dir / "walk.bin.csv"), DialogCsv(recording));
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"walk.bin", "walk.bin.csv"}));
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"walk.bin", "walk.bin.csv"}));
 }
 
 TEST_F(ConverterTest, EveryTypeMatchesTheDialog) {
@@ -250,7 +241,7 @@ TEST_F(ConverterTest, PrintsSummariesAndExportsNothing) {
     EXPECT_EQ(run.out,
               "Tavomir Morvanex A 2 acceleration gen\r\n数量：100\r\n时间：是\r\n数据列：3\r\n"
               "Tavomir Morvanex A 2 speed gen\r\n数量：70000\r\n时间：是\r\n数据列：1\r\n");
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"a.bin", "b.bin"}));
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"a.bin", "b.bin"}));
 }
 
 TEST_F(ConverterTest, ExactStylesReadBackToTheValuesTheDialogDecodes) {
@@ -382,7 +373,7 @@ TEST_F(ConverterTest, KeepsAnExistingTargetUnlessForced) {
 
     EXPECT_EQ(Run({recording, "-f"}).exitCode, 0);
     EXPECT_EQ(ReadFile(dir / "a.bin.csv"), DialogCsv(recording));
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"a.bin", "a.bin.csv"}));
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"a.bin", "a.bin.csv"}));
 }
 
 TEST_F(ConverterTest, FailuresNameTheFileAndTheReasonAndLeaveNothingBehind) {
@@ -400,14 +391,14 @@ TEST_F(ConverterTest, FailuresNameTheFileAndTheReasonAndLeaveNothingBehind) {
         {Recording("short.bin", headerOnly), "no complete sample"},
         {dir.path(), "not a regular file"},
     };
-    const std::vector<std::string> before = FolderContents();
+    const std::vector<std::string> before = FolderContents(dir.path());
     for (const Case& c : cases) {
         const ProgramRun run = Run({c.recording});
         EXPECT_EQ(run.exitCode, 1) << c.reason;
         EXPECT_NE(run.err.find(c.recording.filename().string()), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
     }
-    EXPECT_EQ(FolderContents(), before);
+    EXPECT_EQ(FolderContents(dir.path()), before);
 }
 
 TEST_F(ConverterTest, NeverRenamesOverAFolderOrADevice) {
@@ -418,14 +409,14 @@ TEST_F(ConverterTest, NeverRenamesOverAFolderOrADevice) {
     ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
     targets.push_back(dir / "pipe");
 #endif
-    const std::vector<std::string> before = FolderContents();
+    const std::vector<std::string> before = FolderContents(dir.path());
     for (const fs::path& target : targets) {
         const ProgramRun run = Run({"-f", "-o", target, recording});
         EXPECT_EQ(run.exitCode, 1) << target;
         EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
         EXPECT_FALSE(fs::is_regular_file(target)) << target;
     }
-    EXPECT_EQ(FolderContents(), before);
+    EXPECT_EQ(FolderContents(dir.path()), before);
 }
 
 TEST_F(ConverterTest, GoesOnAfterAFailureAndReportsIt) {
@@ -442,7 +433,7 @@ TEST_F(ConverterTest, RefusesTargetsItCannotOrMustNotWrite) {
     const ProgramRun missingFolder = Run({"-o", dir / "no" / "such" / "x.csv", recording});
     EXPECT_EQ(missingFolder.exitCode, 1);
     EXPECT_NE(missingFolder.err.find("cannot create"), std::string::npos) << missingFolder.err;
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"a.bin"}));
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"a.bin"}));
 }
 
 TEST_F(ConverterTest, UsageErrorsExitWithTwo) {
@@ -466,7 +457,7 @@ TEST_F(ConverterTest, UsageErrorsExitWithTwo) {
         EXPECT_EQ(run.out, "") << name;
         EXPECT_NE(run.err.find("--help"), std::string::npos) << name;
     }
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"a.bin"}));
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"a.bin"}));
     EXPECT_EQ(Run({"--version"}).out, "oscimo2csv 1.0.0.1\n");
     EXPECT_EQ(Run({"-h"}).exitCode, 0);
 }

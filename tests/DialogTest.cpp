@@ -131,15 +131,6 @@ protected:
         return memory.bytes;
     }
 
-    std::vector<std::string> FolderContents() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     CWinApp app{L"OscimoExporter"};
     UiTestSeam seam;
     TempDir dir;
@@ -195,6 +186,39 @@ TEST_F(DialogTest, FailedBrowseAfterAGoodOneEmptiesTheRecording) {
     EXPECT_EQ(messages, (std::vector<std::wstring>{kReadFailed, kNoData}));
 }
 
+TEST_F(DialogTest, RecordingsThatCannotBeReadGiveTheReadFailure) {
+    const fs::path good = Recording("good.bin");
+    const fs::path held = Recording("held.bin");
+    const fs::path folder = dir / "folder.bin";
+    fs::create_directory(folder);
+    const fs::path deleted = Recording("deleted.bin");
+    // Deleted after it was chosen, before it is read.
+    seam.fileDialog = [&, original = seam.fileDialog](const CFileDialog& d, std::wstring& chosen) {
+        const INT_PTR result = original(d, chosen);
+        if (chosen == deleted.wstring()) fs::remove(deleted);
+        return result;
+    };
+    // Held open without sharing, as another program may.
+    const HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    answers = {good, held, good, folder, good, deleted};
+    RunDialog([&](HWND dialog) {
+        for (int i = 0; i < 3; ++i) {
+            Click(dialog, IDC_BROWSE);
+            EXPECT_NE(ControlText(dialog, IDC_INFO), L"");
+            Click(dialog, IDC_BROWSE);
+            EXPECT_EQ(ControlText(dialog, IDC_INFO), L"");
+        }
+        Click(dialog, IDC_EXPORT_CSV);
+    });
+    ::CloseHandle(holder);
+    EXPECT_EQ(messages,
+              (std::vector<std::wstring>{kReadFailed, kReadFailed, kReadFailed, kNoData}));
+    EXPECT_EQ(FolderContents(dir.path()),
+              (std::vector<std::string>{"folder.bin", "good.bin", "held.bin"}));
+}
+
 TEST_F(DialogTest, ExportsTheCsvAndReportsSuccess) {
     const fs::path walk = Recording("walk.bin");
     answers = {walk, dir / "out.csv", dir / "out.csv"};
@@ -205,7 +229,7 @@ TEST_F(DialogTest, ExportsTheCsvAndReportsSuccess) {
     });
     EXPECT_EQ(messages, (std::vector<std::wstring>{kExported, kExported}));
     EXPECT_EQ(ReadFile(dir / "out.csv"), ExpectedCsv(walk));
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"out.csv", "walk.bin"}));
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"out.csv", "walk.bin"}));
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_FALSE(shown[1].open);
     EXPECT_EQ(shown[1].defaultExtension, L".csv");
@@ -215,13 +239,15 @@ TEST_F(DialogTest, ExportsTheCsvAndReportsSuccess) {
 }
 
 TEST_F(DialogTest, OpenFailureShowsTheSystemsText) {
-    answers = {Recording("walk.bin"), dir / "missing" / "out.csv"};
+    answers = {Recording("walk.bin"), dir / "missing" / "out.csv", dir / "a<b>.csv"};
     RunDialog([&](HWND dialog) {
         Click(dialog, IDC_BROWSE);
-        Click(dialog, IDC_EXPORT_CSV);
+        Click(dialog, IDC_EXPORT_CSV);  // into a folder that does not exist
+        Click(dialog, IDC_EXPORT_CSV);  // under a name that cannot be
     });
-    EXPECT_EQ(messages, std::vector<std::wstring>{SystemErrorMessage(ERROR_PATH_NOT_FOUND)});
-    EXPECT_EQ(FolderContents(), std::vector<std::string>{"walk.bin"});
+    EXPECT_EQ(messages, (std::vector<std::wstring>{SystemErrorMessage(ERROR_PATH_NOT_FOUND),
+                                                   SystemErrorMessage(ERROR_INVALID_NAME)}));
+    EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"walk.bin"});
 }
 
 TEST_F(DialogTest, FailedExportsLeaveAnExistingTargetAsItWas) {
@@ -249,7 +275,7 @@ TEST_F(DialogTest, FailedExportsLeaveAnExistingTargetAsItWas) {
                 messages[1] == SystemErrorMessage(ERROR_ACCESS_DENIED))
         << testing::PrintToString(messages[1]);
     EXPECT_EQ(ReadFile(target), "earlier export");
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"out.csv", "walk.bin"}));
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"out.csv", "walk.bin"}));
 }
 
 TEST_F(DialogTest, MemoryExhaustedWhileLoadingLeavesAnEmptyUsableDialog) {

@@ -6,8 +6,9 @@
 
 struct ProgramRun {
     int exitCode = -1;
-    std::string out;  // what the program wrote to standard output
-    std::string err;  // and to standard error
+    std::string out;          // what the program wrote to standard output
+    std::string err;          // and to standard error
+    long peakMemoryKiB = -1;  // its largest resident set, where the system tells it
 };
 
 // Runs a program to its end with the given arguments, standard input empty.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // A fresh folder for one test, removed with everything in it at the end.
 class TempDir {
@@ -22,3 +23,6 @@ private:
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
+
+// The names in a folder, sorted: what a test left behind.
+std::vector<std::string> FolderContents(const std::filesystem::path& folder);
