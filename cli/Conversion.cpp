@@ -114,8 +114,10 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
                 });
             }
             FormatRows(first, columns, style, times, rows, 0, middle);
+            // The first half is written while the second may still be formatting.
+            const bool written = out.Write(first.text.data(), first.text.size());
             if (other.valid()) other.get();
-            return out.Write(first.text.data(), first.text.size()) &&
+            return written &&
                    (middle == rows.size() || out.Write(second.text.data(), second.text.size()));
         });
     if (walk == Walk::Unreadable) return ConversionOutcome::ReadFailed;

@@ -1,5 +1,6 @@
 #include "Platform.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include "Utf8.h"
@@ -20,4 +21,11 @@ std::uint64_t FileSize(std::FILE* file) {
     struct stat info {};
     if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+void PrepareLargeBlock(void* data, std::size_t bytes) {
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }

@@ -32,3 +32,7 @@ std::uint64_t FileSize(std::FILE* file) {
     }
     return static_cast<std::uint64_t>(size.QuadPart);
 }
+
+void PrepareLargeBlock(void*, std::size_t) {
+    // Large pages need a privilege ordinary users do not hold; nothing to do.
+}

@@ -54,6 +54,7 @@ void ReserveMore(std::vector<T>& items, std::uint64_t more) {
     // as any allocation does.
     if (more == 0 || more > items.max_size() - items.size()) return;
     items.reserve(items.size() + static_cast<std::size_t>(more));
+    PrepareLargeBlock(items.data() + items.size(), (items.capacity() - items.size()) * sizeof(T));
 }
 
 std::int32_t ReadOpenRecording(std::FILE* file, std::vector<double>& times,
