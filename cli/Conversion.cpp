@@ -2,12 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
 
-#include "CsvWriter.h"
+#include "BlockWriter.h"
 #include "LoadedRecording.h"
 #include "SampleReader.h"
 
@@ -60,66 +59,20 @@ Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadPro
     return Walk::Finished;
 }
 
-// Collects CSV text in memory, so that halves of a block can be formatted side by side.
-class TextBuffer final : public OutputFile {
-public:
-    bool Write(const char* data, std::size_t size) override {
-        text.append(data, size);
-        return true;
-    }
-    std::string text;
-};
-
-// Formats rows [begin, end) of a block as CSV lines into buffer, replacing what it held.
-void FormatRows(TextBuffer& buffer, std::int32_t columns, CellStyle style,
-                const std::vector<double>& times, const std::vector<SampleRow>& rows,
-                std::size_t begin, std::size_t end) {
-    buffer.text.clear();
-    const auto writer = std::make_unique<CsvWriter>(buffer, columns, true, style);
-    writer->WriteRows(times.data() + begin, rows.data() + begin, end - begin);
-    writer->Flush();
-}
-
 }  // namespace
 
 ConversionOutcome ConvertRecording(const std::filesystem::path& recording, OutputFile& out,
                                    CellStyle style, Progress* progress, ReadProblem& problem,
                                    std::uint64_t& samples) {
     samples = 0;
-    // Formatting is most of the work; a second core takes the second half of every block.
-    const bool twoThreads = std::thread::hardware_concurrency() > 1;
-    TextBuffer first, second;
-    bool started = false;
-    const Walk walk = ForEachBlock(
-        recording, progress, problem,
-        [&](const std::string&, const SensorFormat& format, const std::vector<double>& times,
-            const std::vector<SampleRow>& rows) {
-            const std::int32_t columns = format.columnCount;
-            if (!started) {
-                started = true;
-                // Recordings carry a time with every sample: the layout with times.
-                TextBuffer header;
-                const auto writer = std::make_unique<CsvWriter>(header, columns, true, style);
-                writer->WriteHeaderLine();
-                writer->Flush();
-                if (!out.Write(header.text.data(), header.text.size())) return false;
-            }
-            samples += rows.size();
-            const std::size_t middle =
-                twoThreads && rows.size() >= 4096 ? rows.size() / 2 : rows.size();
-            std::future<void> other;
-            if (middle < rows.size()) {
-                other = std::async(std::launch::async, [&] {
-                    FormatRows(second, columns, style, times, rows, middle, rows.size());
-                });
-            }
-            FormatRows(first, columns, style, times, rows, 0, middle);
-            // The first half is written while the second may still be formatting.
-            const bool written = out.Write(first.text.data(), first.text.size());
-            if (other.valid()) other.get();
-            return written &&
-                   (middle == rows.size() || out.Write(second.text.data(), second.text.size()));
-        });
+    BlockWriter writer(out, style);
+    const Walk walk =
+        ForEachBlock(recording, progress, problem,
+                     [&](const std::string&, const SensorFormat& format,
+                         const std::vector<double>& times, const std::vector<SampleRow>& rows) {
+                         samples += rows.size();
+                         return writer.Write(format.columnCount, times, rows);
+                     });
     if (walk == Walk::Unreadable) return ConversionOutcome::ReadFailed;
     if (walk == Walk::Stopped) return ConversionOutcome::WriteFailed;
     return ConversionOutcome::Converted;
