@@ -14,15 +14,7 @@
 #include <vector>
 
 #ifndef _WIN32
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-#else
-#include <windows.h>
 #endif
 
 #include "CsvWriter.h"
@@ -69,92 +61,11 @@ protected:
     TempDir dir;
 };
 
-// Where a run's standard error goes; its standard output is discarded.
-enum class ErrorTo { File, Terminal };
-
-// Runs the converter and returns its exit status and what reached its standard error: a file,
-// or (not on Windows) a new pseudo-terminal.
-ProgramRun RunDiscardingOutput(const std::vector<fs::path>& arguments, ErrorTo errorTo) {
-    const fs::path program = ProgramBesideThisOne("oscimo2csv");
-    TempDir capture;
-    const fs::path errPath = capture / "err";
-    ProgramRun run;
-#ifdef _WIN32
-    EXPECT_EQ(errorTo, ErrorTo::File);
-    std::wstring commandLine = L"\"" + program.native() + L"\"";
-    for (const auto& argument : arguments) commandLine += L" \"" + argument.native() + L"\"";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE none =
-        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    const HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = none;
-    startup.hStdOutput = none;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        run.exitCode = static_cast<int>(code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(none);
-    CloseHandle(err);
-    run.err = ReadFile(errPath);
-#else
-    const int terminal = errorTo == ErrorTo::Terminal ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
-    if (errorTo == ErrorTo::Terminal &&
-        (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)) {
-        ADD_FAILURE() << "no pseudo-terminal";
-        return run;
-    }
-    std::vector<std::string> words{program.native()};
-    for (const auto& argument : arguments) words.push_back(argument.native());
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (terminal >= 0) {
-        posix_spawn_file_actions_addopen(&actions, 2, ptsname(terminal), O_RDWR | O_NOCTTY, 0);
-        posix_spawn_file_actions_addclose(&actions, terminal);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
-    }
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        // The terminal is drained while the program runs, so a full buffer never stalls it;
-        // reading fails (EIO) once the program has closed its end.
-        char buffer[4096];
-        while (terminal >= 0) {
-            const ssize_t got = read(terminal, buffer, sizeof buffer);
-            if (got > 0) {
-                run.err.append(buffer, static_cast<std::size_t>(got));
-            } else if (got == 0 || errno != EINTR) {
-                break;
-            }
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    if (terminal >= 0) {
-        close(terminal);
-    } else {
-        run.err = ReadFile(errPath);
-    }
-#endif
-    return run;
+// Runs the converter, its standard output discarded, and returns its exit status and what
+// reached its standard error: a file, or (not on Windows) a new pseudo-terminal.
+ProgramRun RunDiscardingOutput(const std::vector<fs::path>& arguments, bool errorToTerminal) {
+    return RunProgram(ProgramBesideThisOne("oscimo2csv"), arguments,
+                      {.discardOutput = true, .errorToTerminal = errorToTerminal});
 }
 
 // The lines of a CSV text without their CR LF ends.
@@ -336,13 +247,13 @@ TEST_F(ConverterTest, ProgressOnlyOnATerminal) {
     ProgramRun toFile;
     while (grow()) {
         const auto start = std::chrono::steady_clock::now();
-        toFile = RunDiscardingOutput(arguments, ErrorTo::File);
+        toFile = RunDiscardingOutput(arguments, false);
         if (std::chrono::steady_clock::now() - start > 2 * Progress::kDelay) break;
     }
 #else
     ProgramRun onTerminal;
     while (grow()) {
-        onTerminal = RunDiscardingOutput(arguments, ErrorTo::Terminal);
+        onTerminal = RunDiscardingOutput(arguments, true);
         if (!onTerminal.err.empty()) break;
     }
     EXPECT_EQ(onTerminal.exitCode, 0);
@@ -351,13 +262,11 @@ TEST_F(ConverterTest, ProgressOnlyOnATerminal) {
     EXPECT_TRUE(
         onTerminal.err.ends_with(line + "100%\r" + std::string(line.size() + 3, ' ') + "\r"))
         << onTerminal.err;
-    EXPECT_EQ(
-        RunDiscardingOutput({"-q", "--round-trip", "-o", "-", recording}, ErrorTo::Terminal).err,
-        "");
+    EXPECT_EQ(RunDiscardingOutput({"-q", "--round-trip", "-o", "-", recording}, true).err, "");
     // Half as long again as a conversion that showed progress.
     samples += samples / 2;
     fs::resize_file(recording, header.size() + samples * 20);
-    const ProgramRun toFile = RunDiscardingOutput(arguments, ErrorTo::File);
+    const ProgramRun toFile = RunDiscardingOutput(arguments, false);
 #endif
     EXPECT_EQ(toFile.exitCode, 0);
     EXPECT_EQ(toFile.err, "");

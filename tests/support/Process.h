@@ -11,9 +11,14 @@ struct ProgramRun {
     long peakMemoryKiB = -1;  // its largest resident set, where the system tells it
 };
 
+struct RunOptions {
+    bool discardOutput = false;    // standard output to the null device, for runs that write much
+    bool errorToTerminal = false;  // standard error to a new pseudo-terminal (not on Windows)
+};
+
 // Runs a program to its end with the given arguments, standard input empty.
 ProgramRun RunProgram(const std::filesystem::path& program,
-                      const std::vector<std::filesystem::path>& arguments);
+                      const std::vector<std::filesystem::path>& arguments, RunOptions options = {});
 
 // A program built into the same folder as the running test.
 std::filesystem::path ProgramBesideThisOne(const std::string& name);

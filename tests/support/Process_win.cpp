@@ -31,16 +31,19 @@ HANDLE Inheritable(const std::filesystem::path& path, DWORD access, DWORD dispos
 }  // namespace
 
 ProgramRun RunProgram(const std::filesystem::path& program,
-                      const std::vector<std::filesystem::path>& arguments) {
+                      const std::vector<std::filesystem::path>& arguments, RunOptions options) {
+    ProgramRun run;
+    if (options.errorToTerminal) return run;  // no pseudo-terminals here
     TempDir capture;
     const auto outPath = capture / "out", errPath = capture / "err";
     std::wstring commandLine = Quote(program.native());
     for (const auto& argument : arguments) commandLine += L" " + Quote(argument.native());
 
-    ProgramRun run;
     {
         const HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
-        const HANDLE out = Inheritable(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+        const HANDLE out = options.discardOutput
+                               ? Inheritable(L"NUL", GENERIC_WRITE, OPEN_EXISTING)
+                               : Inheritable(outPath, GENERIC_WRITE, CREATE_ALWAYS);
         const HANDLE err = Inheritable(errPath, GENERIC_WRITE, CREATE_ALWAYS);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -62,7 +65,7 @@ ProgramRun RunProgram(const std::filesystem::path& program,
         CloseHandle(out);
         CloseHandle(err);
     }
-    run.out = ReadFile(outPath);
+    if (!options.discardOutput) run.out = ReadFile(outPath);
     run.err = ReadFile(errPath);
     return run;
 }
