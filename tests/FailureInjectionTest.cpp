@@ -56,14 +56,6 @@ TEST_F(FailureInjection, RefusesATargetNameThatCannotBe) {
     EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"a.bin"});
 }
 
-TEST_F(FailureInjection, GoesOnWhenTheRecordingIsUnreadableOrGone) {
-    const fs::path folder = dir / "folder.bin";
-    fs::create_directory(folder);
-    ExpectRefused(Convert({folder}), "folder.bin", "not a regular file");
-    ExpectRefused(Convert({dir / "deleted.bin"}), "deleted.bin", "cannot open");
-    EXPECT_EQ(FolderContents(dir.path()), std::vector<std::string>{"folder.bin"});
-}
-
 #ifdef _WIN32
 // Another program holding a file open without sharing, as an editor or a logger does.
 class HeldFile {
