@@ -19,6 +19,7 @@
 
 #include "CsvWriter.h"
 #include "LoadedRecording.h"
+#include "MemoryFile.h"
 #include "Process.h"
 #include "Progress.h"
 #include "RecordingGenerator.h"
@@ -27,15 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class MemoryFile final : public OutputFile {
-public:
-    bool Write(const char* data, std::size_t size) override {
-        bytes.append(data, size);
-        return true;
-    }
-    std::string bytes;
-};
 
 class ConverterTest : public testing::Test {
 protected:
@@ -46,16 +38,6 @@ protected:
     fs::path Recording(const std::string& name, const RecordingSpec& spec = {}) {
         WriteFile(dir / name, GenerateRecording(spec));
         return dir / name;
-    }
-
-    // What the dialog's load and export write for the same file.
-    static std::string DialogCsv(const fs::path& recording) {
-        LoadedRecording loaded;
-        std::wstring summary;
-        EXPECT_TRUE(loaded.LoadRecording(recording.wstring(), summary));
-        MemoryFile file;
-        EXPECT_TRUE(WriteCsv(file, loaded));
-        return file.bytes;
     }
 
     TempDir dir;
@@ -120,7 +102,7 @@ TEST_F(ConverterTest, WritesTheSameBytesAsTheDialogBesideTheRecording) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("100000 samples"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadFile(dir / "walk.bin.csv"), DialogCsv(recording));
+    EXPECT_EQ(ReadFile(dir / "walk.bin.csv"), DialogCsvOf(recording));
     EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"walk.bin", "walk.bin.csv"}));
 }
 
@@ -131,7 +113,7 @@ TEST_F(ConverterTest, EveryTypeMatchesTheDialog) {
         const fs::path recording = Recording(std::string(type) + ".bin", spec);
         const fs::path csv = dir / (std::string(type) + ".csv");
         EXPECT_EQ(Run({"-q", recording, "-o", csv}).exitCode, 0);
-        EXPECT_EQ(ReadFile(csv), DialogCsv(recording)) << type;
+        EXPECT_EQ(ReadFile(csv), DialogCsvOf(recording)) << type;
     }
 }
 
@@ -139,7 +121,7 @@ TEST_F(ConverterTest, StandardOutputCarriesOnlyTheCsv) {
     const fs::path recording = Recording("a.bin");
     const ProgramRun run = Run({"-o", "-", recording});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, DialogCsv(recording));
+    EXPECT_EQ(run.out, DialogCsvOf(recording));
     EXPECT_EQ(run.err, "");
 }
 
@@ -227,7 +209,7 @@ TEST_F(ConverterTest, ChosenDigitsRoundEachCell) {
     const fs::path recording = Recording("walk.bin", spec);
     const ProgramRun six = Run({"--digits", "6", "-o", "-", recording});
     EXPECT_EQ(six.exitCode, 0) << six.err;
-    EXPECT_TRUE(six.out == DialogCsv(recording)) << "--digits 6 differs from the default";
+    EXPECT_TRUE(six.out == DialogCsvOf(recording)) << "--digits 6 differs from the default";
 }
 
 TEST_F(ConverterTest, ProgressOnlyOnATerminal) {
@@ -281,7 +263,7 @@ TEST_F(ConverterTest, KeepsAnExistingTargetUnlessForced) {
     EXPECT_EQ(ReadFile(dir / "a.bin.csv"), "precious");
 
     EXPECT_EQ(Run({recording, "-f"}).exitCode, 0);
-    EXPECT_EQ(ReadFile(dir / "a.bin.csv"), DialogCsv(recording));
+    EXPECT_EQ(ReadFile(dir / "a.bin.csv"), DialogCsvOf(recording));
     EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"a.bin", "a.bin.csv"}));
 }
 

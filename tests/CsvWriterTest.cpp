@@ -13,20 +13,10 @@
 
 #include "CsvWriter.h"
 #include "LoadedRecording.h"
+#include "MemoryFile.h"
 #include "OutputFile.h"
 
 namespace {
-
-class MemoryFile final : public OutputFile {
-public:
-    bool Write(const char* data, std::size_t size) override {
-        text.append(data, size);
-        ++writes;
-        return true;
-    }
-    std::string text;
-    std::size_t writes = 0;
-};
 
 // Accepts the first `accepted` writes, fails the next one and counts any attempted after it.
 class FailingFile final : public OutputFile {
@@ -113,7 +103,7 @@ TEST(CsvWriter, Layouts) {
     for (const auto& c : cases) {
         MemoryFile file;
         EXPECT_TRUE(WriteCsv(file, c.recording)) << c.name;
-        EXPECT_EQ(file.text, c.expected) << c.name;
+        EXPECT_EQ(file.bytes, c.expected) << c.name;
     }
 }
 
@@ -131,7 +121,7 @@ TEST(CsvWriter, BufferedOutputEqualsCellByCellOutput) {
     }
     MemoryFile file;
     ASSERT_TRUE(WriteCsv(file, recording));
-    EXPECT_TRUE(file.text == expected) << "output differs from cell-by-cell writing";
+    EXPECT_TRUE(file.bytes == expected) << "output differs from cell-by-cell writing";
     EXPECT_LT(file.writes, rowCount / 100);
 }
 
@@ -172,7 +162,7 @@ TEST(CsvWriter, CellStyles) {
                                       recording.rows.size()) &&
                     writer->Flush())
             << c.name;
-        EXPECT_TRUE(file.text == expected) << c.name << ": output differs from cell-by-cell";
+        EXPECT_TRUE(file.bytes == expected) << c.name << ": output differs from cell-by-cell";
     }
 }
 

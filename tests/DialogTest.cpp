@@ -7,6 +7,7 @@
 #include "Exception.h"
 #include "FailingAllocator.h"
 #include "FileDialog.h"
+#include "MemoryFile.h"
 #include "OscimoExporterDlg.h"
 #include "RecordingGenerator.h"
 #include "TempDir.h"
@@ -116,21 +117,6 @@ protected:
         return dir / name;
     }
 
-    static std::string ExpectedCsv(const fs::path& recording) {
-        LoadedRecording loaded;
-        std::wstring summary;
-        EXPECT_TRUE(loaded.LoadRecording(recording.wstring(), summary));
-        struct Memory final : OutputFile {
-            bool Write(const char* data, std::size_t size) override {
-                bytes.append(data, size);
-                return true;
-            }
-            std::string bytes;
-        } memory;
-        WriteCsv(memory, loaded);
-        return memory.bytes;
-    }
-
     CWinApp app{L"OscimoExporter"};
     UiTestSeam seam;
     TempDir dir;
@@ -228,7 +214,7 @@ TEST_F(DialogTest, ExportsTheCsvAndReportsSuccess) {
         Click(dialog, IDC_EXPORT_CSV);  // again, over the first
     });
     EXPECT_EQ(messages, (std::vector<std::wstring>{kExported, kExported}));
-    EXPECT_EQ(ReadFile(dir / "out.csv"), ExpectedCsv(walk));
+    EXPECT_EQ(ReadFile(dir / "out.csv"), DialogCsvOf(walk));
     EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"out.csv", "walk.bin"}));
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_FALSE(shown[1].open);
