@@ -11,6 +11,7 @@
 #include <string>
 
 #include "SampleReader.h"
+#include "WidenExponent.h"
 
 namespace {
 
@@ -36,16 +37,8 @@ std::uint64_t BigEndian(const unsigned char* bytes, int width) {
 template <typename Out>
 void PutCell(Out& out, double value) {
     char text[64];
-    int length = std::snprintf(text, sizeof text, "%g", value);
-    // Three exponent digits, as the product writes them.
-    if (length >= 4 && text[length - 4] == 'e') {
-        text[length + 1] = '\0';
-        text[length] = text[length - 1];
-        text[length - 1] = text[length - 2];
-        text[length - 2] = '0';
-        ++length;
-    }
-    out.Put(text, static_cast<std::size_t>(length));
+    const int length = std::snprintf(text, sizeof text, "%g", value);
+    out.Put(text, WidenExponent(text, static_cast<std::size_t>(length)));
 }
 
 template <typename Out>

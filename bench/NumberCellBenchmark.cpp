@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "NumberCell.h"
+#include "WidenExponent.h"
 
 namespace {
 
@@ -39,17 +40,6 @@ const std::vector<double>& Cells() {
         return result;
     }();
     return cells;
-}
-
-// The C library prints at least two exponent digits, the cells at least three.
-std::size_t WidenExponent(char* out, std::size_t length) {
-    if (length >= 4 && out[length - 4] == 'e') {
-        out[length] = out[length - 1];
-        out[length - 1] = out[length - 2];
-        out[length - 2] = '0';
-        ++length;
-    }
-    return length;
 }
 
 template <typename Format>
