@@ -1,19 +1,8 @@
-// Reads the resources back out of the built OscimoExporter.exe: what the resource compiler stored,
-// not what the .rc says, is what Windows will use.
+// Reads the resources back out of the built OscimoExporter.exe through Windows itself: what the
+// resource compiler stored, not what the .rc says, is what users get.
 #include <windows.h>
-#include <winver.h>
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <cwchar>
-#include <iterator>
-#include <ostream>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "Process.h"
 #include "Version.h"
@@ -21,344 +10,189 @@
 
 namespace {
 
-constexpr WORD kChinese = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);  // 0x0804
-constexpr WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);        // 0x0409
-constexpr DWORD kStaticId = static_cast<DWORD>(IDC_STATIC);
-const std::wstring kButton = L"#128", kEdit = L"#129", kStatic = L"#130";  // predefined classes
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-const std::wstring kAnyText = L"\x1";  // an expected title that may be any non-empty text
+// What Windows makes of the resources. Every resource by type (3 icon image, 5 dialog, 6 string
+// block, 14 icon group, 16 version, 24 manifest), name and language (2052 Simplified Chinese,
+// 1033 English); the one string of its block; the version block (file and product version, flags
+// mask, flags, VOS_NT_WINDOWS32, VFT_APP; translation) and its strings; for 16x16, 24x25, 32x32,
+// 48x48 and 256x256 the icon image Windows picks (there is no 32x32 one), with its colour depth
+// and header size (40: a bitmap, not PNG); each dialog created from its template: caption, style,
+// extended style, client area and font, then its controls in tab order with x,y and width x
+// height in dialog units (an icon control takes its icon's size). The dialog manager adds
+// WS_CLIPSIBLINGS and DS_3DLOOK to dialogs and WS_EX_NOPARENTNOTIFY to controls, and draws an
+// edit's WS_BORDER as WS_EX_CLIENTEDGE. The styles, bit by bit:
+//   94cc004c  WS_POPUP WS_VISIBLE WS_CLIPSIBLINGS WS_CAPTION WS_SYSMENU WS_THICKFRAME
+//             DS_SETFONT DS_FIXEDSYS DS_3DLOOK; 50100 WS_EX_APPWINDOW WS_EX_CONTROLPARENT
+//             WS_EX_WINDOWEDGE
+//   84c800cc  WS_POPUP WS_CLIPSIBLINGS WS_CAPTION WS_SYSMENU DS_MODALFRAME DS_SETFONT
+//             DS_FIXEDSYS DS_3DLOOK; 10101 WS_EX_CONTROLPARENT WS_EX_WINDOWEDGE
+//             WS_EX_DLGMODALFRAME
+//   5xxxxxxx  WS_CHILD WS_VISIBLE, and 20000 WS_GROUP, 10000 WS_TABSTOP;
+//   Static    3 SS_ICON, 80 SS_NOPREFIX; Edit 800 ES_READONLY, 80 ES_AUTOHSCROLL,
+//             1000 ES_WANTRETURN, 4 ES_MULTILINE; Button 1 BS_DEFPUSHBUTTON
+//   ex        4 WS_EX_NOPARENTNOTIFY, 200 WS_EX_CLIENTEDGE
+const std::wstring kExpected = LR"-(
+AFX_DIALOG_LAYOUT #100:2052 #102:2052
+#3 #1:2052 #2:2052 #3:2052 #4:2052
+#5 #100:2052 #102:2052
+#6 #7:2052
+#14 #128:2052
+#16 #1:2052
+#24 #1:1033
+string 101 关于 OscimoExporter(&A)...
+version )-" OSCIMO_VERSION_STRING L" " OSCIMO_VERSION_STRING LR"-( 3f 0 40004 1; 804 1200
+  OscimoExporter 开发者|OscimoExporter|)-" OSCIMO_VERSION_STRING LR"-(|OscimoExporter.exe
+  版权所有 (C) 2026 OscimoExporter 开发者|OscimoExporter.exe|OscimoExporter|)-" OSCIMO_VERSION_STRING LR"-(
+icons 16x16 32 40, 24x25 32 40, 24x25 32 40, 48x48 32 40, 256x256 32 40,
+dialog 102 Oscimo数据导出工具 94cc004c 50100 0,0 310x170 MS Shell Dlg -12
+  Static -1 "数据文件:" 50020000 4 7,16 31x8
+  Edit 1000 "" 50010880 204 43,14 206x14
+  Button 1001 "浏览..." 50010000 4 253,15 50x14
+  Edit 1002 "" 50011884 204 7,37 296x104
+  Button 1003 "导出CSV" 50010000 4 134,149 50x14
+dialog 100 关于 OscimoExporter 84c800cc 10101 0,0 228x63 MS Shell Dlg -12
+  Static -1 "#128" 50000003 4 14,14 18x18
+  Static -1 "OscimoExporter，版本 1.0" 50020080 4 42,14 114x8
+  Static -1 "版权所有 (C) 2026 OscimoExporter 开发者" 50020000 4 42,26 179x8
+  Button 1 "确定" 50030001 4 171,42 50x14)-";
 
-#if defined(__x86_64__) || defined(_M_X64)
-constexpr std::string_view kArch = "amd64", kOtherArch = "x86";
-#else
-constexpr std::string_view kArch = "x86", kOtherArch = "amd64";
-#endif
+const std::wstring kExe = ProgramBesideThisOne("OscimoExporter").wstring();
+const HMODULE kModule = LoadLibraryExW(kExe.c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+std::wstring g_found;  // what the test reads back, to compare with kExpected
 
-// Sequential little-endian reads; running past the end sets overrun() and yields zeros.
-class Reader {
-public:
-    explicit Reader(std::string_view bytes) : bytes_(bytes) {}
-    template <class T>
-    T Read() {
-        T value{};
-        if (pos_ + sizeof(T) > bytes_.size()) {
-            overrun_ = true;
-            return value;
-        }
-        std::memcpy(&value, bytes_.data() + pos_, sizeof(T));
-        pos_ += sizeof(T);
-        return value;
-    }
-    std::wstring Text() {
-        std::wstring text;
-        for (wchar_t c = Read<wchar_t>(); c != 0 && !overrun_; c = Read<wchar_t>()) text += c;
-        return text;
-    }
-    // A name or an ordinal (0xFFFF then the number, written "#number").
-    std::wstring NameOrOrdinal() {
-        if (pos_ + 2 <= bytes_.size() && static_cast<unsigned char>(bytes_[pos_]) == 0xFF &&
-            static_cast<unsigned char>(bytes_[pos_ + 1]) == 0xFF) {
-            pos_ += 2;
-            return L"#" + std::to_wstring(Read<WORD>());
-        }
-        return Text();
-    }
-    void AlignTo4() { pos_ = std::min((pos_ + 3) & ~std::size_t{3}, bytes_.size()); }
-    bool overrun() const { return overrun_; }
-
-private:
-    std::string_view bytes_;
-    std::size_t pos_ = 0;
-    bool overrun_ = false;
-};
-
-struct Item {
-    DWORD style;
-    short x, y, cx, cy;
-    DWORD id;
-    std::wstring cls, title;
-    bool operator==(const Item&) const = default;
-};
-void PrintTo(const Item& i, std::ostream* os) {
-    *os << "{style 0x" << std::hex << i.style << std::dec << " at " << i.x << "," << i.y << " "
-        << i.cx << "x" << i.cy << " id " << static_cast<int>(i.id) << " class "
-        << testing::PrintToString(i.cls) << " title " << testing::PrintToString(i.title) << "}";
+template <class... Values>
+void Put(const wchar_t* format, Values... values) {
+    wchar_t text[512] = {};
+    swprintf(text, 512, format, values...);
+    g_found += text;
 }
 
-struct Dialog {
-    WORD id;
-    DWORD style, exStyle;
-    short cx, cy;
-    std::wstring caption;
-    std::vector<Item> items;  // in tab order
-};
+std::string_view Bytes(LPCWSTR type, int id, WORD language = 0x0804) {
+    const HRSRC found = FindResourceExW(kModule, type, MAKEINTRESOURCEW(id), language);
+    return {static_cast<const char*>(LockResource(LoadResource(kModule, found))),
+            found ? SizeofResource(kModule, found) : 0};
+}
 
-// clang-format off
-const Dialog kDialogs[] = {
-    {IDD_MAIN_DIALOG,
-     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_SETFONT | DS_FIXEDSYS,
-     WS_EX_APPWINDOW, 310, 170, L"Oscimo数据导出工具",
-     {{kChild | SS_LEFT | WS_GROUP, 7, 16, 31, 8, kStaticId, kStatic, L"数据文件:"},
-      {kChild | WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL,
-       43, 14, 206, 14, IDC_FILE_PATH, kEdit, L""},
-      {kChild | BS_PUSHBUTTON | WS_TABSTOP, 253, 15, 50, 14, IDC_BROWSE, kButton, L"浏览..."},
-      {kChild | WS_BORDER | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL |
-       ES_WANTRETURN, 7, 37, 296, 104, IDC_INFO, kEdit, L""},
-      {kChild | BS_PUSHBUTTON | WS_TABSTOP, 134, 149, 50, 14, IDC_EXPORT_CSV, kButton,
-       L"导出CSV"}}},
-    {IDD_ABOUTBOX,
-     WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS,
-     0, 228, 63, L"关于 OscimoExporter",
-     {{kChild | SS_ICON, 14, 14, 20, 20, kStaticId, kStatic, L"#128"},
-      {kChild | SS_LEFT | SS_NOPREFIX | WS_GROUP, 42, 14, 114, 8, kStaticId, kStatic,
-       L"OscimoExporter，版本 1.0"},
-      // The ownership line's wording may change; its place and style may not.
-      {kChild | SS_LEFT | WS_GROUP, 42, 26, 179, 8, kStaticId, kStatic, kAnyText},
-      {kChild | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 171, 42, 50, 14, IDOK, kButton,
-       L"确定"}}},
-};
-// clang-format on
-
+// A name or a window's text; an ordinal (0xFFFF, then the number) as #number.
 std::wstring Name(LPCWSTR name) {
-    return IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<std::uintptr_t>(name))
-                                : std::wstring(name);
+    if (IS_INTRESOURCE(name)) return L"#" + std::to_wstring(reinterpret_cast<UINT_PTR>(name));
+    return name[0] == 0xFFFF ? L"#" + std::to_wstring(name[1]) : name;
 }
-
-BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR out) {
-    wchar_t hex[8];
-    std::swprintf(hex, 8, L"%04X", language);
-    reinterpret_cast<std::vector<std::wstring>*>(out)->push_back(Name(type) + L" " + Name(name) +
-                                                                 L" " + hex);
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR name, WORD language, LONG_PTR) {
+    Put(L" %ls:%d", Name(name).c_str(), language);
     return TRUE;
 }
-BOOL CALLBACK AddName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR out) {
-    return EnumResourceLanguagesW(module, type, name, AddLanguage, out);
+BOOL CALLBACK AddName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR) {
+    return EnumResourceLanguagesW(module, type, name, AddLanguage, 0);
 }
-BOOL CALLBACK AddType(HMODULE module, LPWSTR type, LONG_PTR out) {
-    return type != RT_ICON ? EnumResourceNamesW(module, type, AddName, out) : TRUE;
-}
-
-class Resources : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        module_ = LoadLibraryExW(ProgramBesideThisOne("OscimoExporter").c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    }
-    static void TearDownTestSuite() { FreeLibrary(module_); }
-    void SetUp() override { ASSERT_NE(module_, nullptr) << "cannot load OscimoExporter.exe"; }
-
-    // The bytes of one resource in one language; empty when there is none.
-    static std::string_view Bytes(LPCWSTR type, WORD id, WORD language = kChinese) {
-        const HRSRC info = FindResourceExW(module_, type, MAKEINTRESOURCEW(id), language);
-        if (info == nullptr) return {};
-        return {static_cast<const char*>(LockResource(LoadResource(module_, info))),
-                SizeofResource(module_, info)};
-    }
-
-    static HMODULE module_;
-};
-HMODULE Resources::module_ = nullptr;
-
-// Every resource by type, name and language: nothing missing, nothing extra, each language right.
-// The icon images are checked through their group.
-TEST_F(Resources, InventoryAndLanguages) {
-    std::vector<std::wstring> found;
-    EnumResourceTypesW(module_, AddType, reinterpret_cast<LONG_PTR>(&found));
-    std::sort(found.begin(), found.end());
-    // Type ordinals: 14 icon group, 16 version, 24 manifest, 5 dialog, 6 string block.
-    // clang-format off
-    const std::vector<std::wstring> expected = {
-        L"#14 #128 0804", L"#16 #1 0804", L"#24 #1 0409", L"#5 #100 0804", L"#5 #102 0804",
-        L"#6 #7 0804", L"AFX_DIALOG_LAYOUT #100 0804", L"AFX_DIALOG_LAYOUT #102 0804"};
-    // clang-format on
-    EXPECT_EQ(found, expected);
+BOOL CALLBACK AddType(HMODULE module, LPWSTR type, LONG_PTR) {
+    Put(L"\n%ls", Name(type).c_str());
+    return EnumResourceNamesW(module, type, AddName, 0);
 }
 
-TEST_F(Resources, DialogTemplates) {
-    for (const Dialog& want : kDialogs) {
-        SCOPED_TRACE("dialog " + std::to_string(want.id));
-        const std::string_view bytes = Bytes(RT_DIALOG, want.id);
-        ASSERT_FALSE(bytes.empty());
-        Reader r(bytes);
-        EXPECT_EQ(r.Read<WORD>(), 1);  // DLGTEMPLATEEX version
-        EXPECT_EQ(r.Read<WORD>(), 0xFFFF);
-        EXPECT_EQ(r.Read<DWORD>(), 0u);  // help id
-        EXPECT_EQ(r.Read<DWORD>(), want.exStyle);
-        EXPECT_EQ(r.Read<DWORD>(), want.style);
-        const WORD count = r.Read<WORD>();
-        EXPECT_EQ(r.Read<DWORD>(), 0u);  // x, y
-        EXPECT_EQ(r.Read<short>(), want.cx);
-        EXPECT_EQ(r.Read<short>(), want.cy);
-        EXPECT_EQ(r.NameOrOrdinal(), L"");  // no menu
-        EXPECT_EQ(r.NameOrOrdinal(), L"");  // the standard dialog class
-        EXPECT_EQ(r.Text(), want.caption);
-        EXPECT_EQ(r.Read<WORD>(), 9);  // point size
-        r.Read<WORD>();                // weight
-        r.Read<WORD>();                // italic, character set
-        EXPECT_EQ(r.Text(), L"MS Shell Dlg");
-
-        std::vector<Item> items(count);
-        for (Item& item : items) {
-            r.AlignTo4();
-            EXPECT_EQ(r.Read<DWORD>(), 0u);  // help id
-            EXPECT_EQ(r.Read<DWORD>(), 0u);  // extended style
-            item.style = r.Read<DWORD>();
-            item.x = r.Read<short>();
-            item.y = r.Read<short>();
-            item.cx = r.Read<short>();
-            item.cy = r.Read<short>();
-            item.id = r.Read<DWORD>();
-            item.cls = r.NameOrOrdinal();
-            item.title = r.NameOrOrdinal();
-            EXPECT_EQ(r.Read<WORD>(), 0);  // no creation data
-        }
-        ASSERT_FALSE(r.overrun());
-        std::vector<Item> expected = want.items;
-        for (std::size_t i = 0; i < std::min(items.size(), expected.size()); ++i) {
-            if (expected[i].title == kAnyText && !items[i].title.empty()) {
-                expected[i].title = items[i].title;
-            }
-        }
-        EXPECT_EQ(items, expected);
-    }
-}
-
-TEST_F(Resources, OnlyTheAboutMenuString) {
-    // String 101 lives in block 101 / 16 + 1 = 7, slot 101 % 16 = 5; every other slot is empty.
-    Reader r(Bytes(RT_STRING, IDS_ABOUTBOX / 16 + 1));
-    for (int slot = 0; slot < 16; ++slot) {
-        std::wstring text(r.Read<WORD>(), L'\0');
-        for (wchar_t& c : text) c = r.Read<wchar_t>();
-        EXPECT_EQ(text, slot == IDS_ABOUTBOX % 16 ? L"关于 OscimoExporter(&A)..." : L"")
-            << "slot " << slot;
-    }
-    EXPECT_FALSE(r.overrun());
-}
-
-TEST_F(Resources, VersionInformation) {
-    const std::wstring exe = ProgramBesideThisOne("OscimoExporter").native();
-    std::vector<char> block(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
-    ASSERT_FALSE(block.empty());
-    ASSERT_TRUE(
-        GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
-    const auto query = [&](const wchar_t* path, UINT* size) -> void* {
-        void* value = nullptr;
-        return VerQueryValueW(block.data(), path, &value, size) ? value : nullptr;
+void AddDialog(int id) {
+    const HWND dialog = CreateDialogIndirectParamW(
+        kModule, reinterpret_cast<LPCDLGTEMPLATEW>(Bytes(RT_DIALOG, id).data()), nullptr, nullptr,
+        0);
+    RECT unit{0, 0, 4, 8}, r{};
+    MapDialogRect(dialog, &unit);
+    GetClientRect(dialog, &r);
+    const auto put = [&](const wchar_t* format, HWND window, auto... values) {
+        wchar_t text[256] = {};
+        GetWindowTextW(window, text, 256);
+        Put(format, values..., Name(text).c_str(), GetWindowLongW(window, GWL_STYLE),
+            GetWindowLongW(window, GWL_EXSTYLE), MulDiv(r.left, 4, unit.right),
+            MulDiv(r.top, 8, unit.bottom), MulDiv(r.right - r.left, 4, unit.right),
+            MulDiv(r.bottom - r.top, 8, unit.bottom));
     };
+    put(L"\ndialog %d %ls %lx %lx %d,%d %dx%d", dialog, id);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+    Put(L" %ls %ld", font.lfFaceName, font.lfHeight);
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t className[64] = {};
+        GetClassNameW(c, className, 64);
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        put(L"\n  %ls %d \"%ls\" %lx %lx %d,%d %dx%d", c, className, GetDlgCtrlID(c));
+    }
+    DestroyWindow(dialog);
+}
 
-    UINT size = 0;
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\", &size));
-    ASSERT_NE(fixed, nullptr);
-    constexpr DWORD ms = (OSCIMO_VERSION_MAJOR << 16) | OSCIMO_VERSION_MINOR;
-    constexpr DWORD ls = (OSCIMO_VERSION_PATCH << 16) | OSCIMO_VERSION_BUILD;
-    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, ms);
-    EXPECT_EQ(fixed->dwFileVersionLS, ls);
-    EXPECT_EQ(fixed->dwProductVersionMS, ms);
-    EXPECT_EQ(fixed->dwProductVersionLS, ls);
-    EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
-    EXPECT_EQ(fixed->dwFileFlags, 0u);
-    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-
-    const auto* translation = static_cast<const WORD*>(query(L"\\VarFileInfo\\Translation", &size));
-    ASSERT_EQ(size, 4u);  // one language, code page pair
-    EXPECT_EQ(translation[0], kChinese);
-    EXPECT_EQ(translation[1], 1200);
-
-    const std::wstring version = L"" OSCIMO_VERSION_STRING;
-    const struct {
-        const wchar_t* name;
-        std::wstring value;  // empty: any wording, as long as there is some
-    } strings[] = {{L"CompanyName", L""},     {L"FileDescription", L"OscimoExporter"},
-                   {L"FileVersion", version}, {L"InternalName", L"OscimoExporter.exe"},
-                   {L"LegalCopyright", L""},  {L"OriginalFilename", L"OscimoExporter.exe"},
-                   {L"ProductName", L""},     {L"ProductVersion", version}};
-    for (const auto& s : strings) {
-        const auto* text = static_cast<const wchar_t*>(
-            query((std::wstring(L"\\StringFileInfo\\080404b0\\") + s.name).c_str(), &size));
-        ASSERT_NE(text, nullptr) << testing::PrintToString(std::wstring(s.name));
-        const std::wstring value(text);
-        if (s.value.empty()) {
-            EXPECT_FALSE(value.empty()) << testing::PrintToString(std::wstring(s.name));
-        } else {
-            EXPECT_EQ(value, s.value);
-        }
+TEST(Resources, ReadBackThroughWindows) {
+    ASSERT_NE(kModule, nullptr);
+    EnumResourceTypesW(kModule, AddType, 0);
+    for (UINT id = IDS_ABOUTBOX / 16 * 16; id < IDS_ABOUTBOX / 16 * 16 + 16; ++id) {
+        wchar_t text[64] = {};
+        if (LoadStringW(kModule, id, text, 64) > 0) Put(L"\nstring %u %ls", id, text);
+    }
+    std::vector<char> block(GetFileVersionInfoSizeW(kExe.c_str(), nullptr));
+    GetFileVersionInfoW(kExe.c_str(), 0, static_cast<DWORD>(block.size()), block.data());
+    const auto query = [&](const std::wstring& path) {
+        const DWORD* value = nullptr;
+        UINT size = 0;
+        VerQueryValueW(block.data(), path.c_str(),
+                       reinterpret_cast<void**>(const_cast<DWORD**>(&value)), &size);
+        static const DWORD kNone[16] = {};
+        return value ? value : kNone;
+    };
+    const auto* f = reinterpret_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
+    Put(L"\nversion %d.%d.%d.%d %d.%d.%d.%d %lx %lx %lx %lx; %x %d", HIWORD(f->dwFileVersionMS),
+        LOWORD(f->dwFileVersionMS), HIWORD(f->dwFileVersionLS), LOWORD(f->dwFileVersionLS),
+        HIWORD(f->dwProductVersionMS), LOWORD(f->dwProductVersionMS), HIWORD(f->dwProductVersionLS),
+        LOWORD(f->dwProductVersionLS), f->dwFileFlagsMask, f->dwFileFlags, f->dwFileOS,
+        f->dwFileType, LOWORD(*query(L"\\VarFileInfo\\Translation")),
+        HIWORD(*query(L"\\VarFileInfo\\Translation")));
+    int i = 0;
+    for (const std::wstring name :
+         {L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName", L"LegalCopyright",
+          L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+        Put(i++ % 4 ? L"|%ls" : L"\n  %ls",
+            reinterpret_cast<const wchar_t*>(query(L"\\StringFileInfo\\080404b0\\" + name)));
+    }
+    Put(L"\nicons");
+    const std::string_view group = Bytes(RT_GROUP_ICON, IDR_MAINFRAME);
+    const auto data = [](std::string_view bytes) {
+        return reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data()));
+    };
+    for (const SIZE size : std::vector<SIZE>{{16, 16}, {24, 25}, {32, 32}, {48, 48}, {256, 256}}) {
+        const std::string_view image =
+            Bytes(RT_ICON, LookupIconIdFromDirectoryEx(data(group), TRUE, size.cx, size.cy, 0));
+        BITMAPINFOHEADER header{};
+        CopyMemory(&header, image.data(), std::min(sizeof header, image.size()));
+        const HICON icon = CreateIconFromResourceEx(data(image), static_cast<DWORD>(image.size()),
+                                                    TRUE, 0x00030000, 0, 0, 0);
+        ICONINFO info{};
+        BITMAP bitmap{};
+        if (icon && GetIconInfo(icon, &info)) GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+        Put(L" %ldx%ld %d %lu,", bitmap.bmWidth, bitmap.bmHeight, header.biBitCount, header.biSize);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    AddDialog(IDD_MAIN_DIALOG);
+    AddDialog(IDD_ABOUTBOX);
+    EXPECT_EQ(g_found, kExpected);
+    for (const int dialog : {IDD_ABOUTBOX, IDD_MAIN_DIALOG}) {
+        EXPECT_EQ(Bytes(L"AFX_DIALOG_LAYOUT", dialog), std::string_view("\0\0", 2));  // empty
     }
 }
 
-TEST_F(Resources, Manifest) {
-    const std::string manifest(Bytes(RT_MANIFEST, 1, kEnglishUs));
-    ASSERT_FALSE(manifest.empty());
-    // The common-controls dependency, judged inside its own assemblyIdentity element.
-    const std::size_t name = manifest.find("name=\"Microsoft.Windows.Common-Controls\"");
-    ASSERT_NE(name, std::string::npos);
-    const std::size_t begin = manifest.rfind("<assemblyIdentity", name);
-    const std::size_t end = manifest.find("/>", name);
-    ASSERT_TRUE(begin != std::string::npos && end != std::string::npos);
-    const std::string identity = manifest.substr(begin, end - begin);
-    const std::vector<std::string> attributes = {
-        "version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\"",
-        "processorArchitecture=\"" + std::string(kArch) + "\""};
-    for (const std::string& attribute : attributes) {
-        EXPECT_NE(identity.find(attribute), std::string::npos) << attribute;
+TEST(Resources, Manifest) {
+    const std::string manifest(Bytes(RT_MANIFEST, 1, 0x0409));
+    const char *amd64 = "processorArchitecture=\"amd64\"", *x86 = "processorArchitecture=\"x86\"";
+    // The common-controls dependency, judged inside its own element.
+    const std::size_t at = manifest.find("name=\"Microsoft.Windows.Common-Controls\"");
+    const std::string dependency = manifest.substr(at, manifest.find("/>", at) - at);
+    for (const char* attribute : {"version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"",
+                                  "language=\"*\"", sizeof(void*) == 8 ? amd64 : x86}) {
+        EXPECT_NE(dependency.find(attribute), std::string::npos) << attribute;
     }
-    // Windows refuses to start a program whose manifest names the other architecture.
-    EXPECT_EQ(manifest.find("processorArchitecture=\"" + std::string(kOtherArch) + "\""),
-              std::string::npos);
     for (const char* setting : {"level=\"asInvoker\"", "uiAccess=\"false\"", ">true</dpiAware>"}) {
         EXPECT_NE(manifest.find(setting), std::string::npos) << setting;
     }
-}
-
-TEST_F(Resources, IconImagesAreBitmaps) {
-    Reader group(Bytes(RT_GROUP_ICON, IDR_MAINFRAME));
-    EXPECT_EQ(group.Read<WORD>(), 0);
-    EXPECT_EQ(group.Read<WORD>(), 1);  // icons, not cursors
-    const WORD count = group.Read<WORD>();
-    // 256 is stored as 0. No 32x32 on purpose.
-    const struct { int width, height; } expected[] = {{16, 16}, {24, 25}, {48, 48}, {256, 256}};
-    ASSERT_EQ(static_cast<std::size_t>(count), std::size(expected));
-    for (const auto& want : expected) {
-        SCOPED_TRACE(std::to_string(want.width) + "x" + std::to_string(want.height));
-        EXPECT_EQ(static_cast<int>(group.Read<BYTE>()), want.width % 256);
-        EXPECT_EQ(static_cast<int>(group.Read<BYTE>()), want.height % 256);
-        group.Read<WORD>();  // colour count, reserved
-        EXPECT_EQ(group.Read<WORD>(), 1);
-        EXPECT_EQ(group.Read<WORD>(), 32);
-        const DWORD size = group.Read<DWORD>();
-        const WORD id = group.Read<WORD>();
-        ASSERT_FALSE(group.overrun());
-
-        const std::string_view image = Bytes(RT_ICON, id);
-        ASSERT_EQ(image.size(), size);
-        BITMAPINFOHEADER header{};
-        ASSERT_GE(image.size(), sizeof header);
-        std::memcpy(&header, image.data(), sizeof header);
-        EXPECT_EQ(header.biSize, sizeof header) << "not a bitmap (a PNG image?)";
-        EXPECT_EQ(header.biWidth, want.width);
-        EXPECT_EQ(header.biHeight, 2 * want.height);  // colour plus AND mask
-        EXPECT_EQ(header.biBitCount, 32);
-        EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
-        const std::size_t maskRow = static_cast<std::size_t>((want.width + 31) / 32 * 4);
-        const std::size_t pixels = static_cast<std::size_t>(want.width * want.height);
-        EXPECT_EQ(image.size(),
-                  sizeof header + pixels * 4 + maskRow * static_cast<std::size_t>(want.height));
-        // And Windows itself accepts the image.
-        BYTE* bits = reinterpret_cast<BYTE*>(const_cast<char*>(image.data()));
-        const HICON icon = CreateIconFromResourceEx(bits, size, TRUE, 0x00030000, want.width,
-                                                    want.height, LR_DEFAULTCOLOR);
-        EXPECT_NE(icon, nullptr);
-        if (icon != nullptr) DestroyIcon(icon);
-    }
-}
-
-TEST_F(Resources, EmptyDialogLayouts) {
-    for (const int dialog : {IDD_ABOUTBOX, IDD_MAIN_DIALOG}) {
-        EXPECT_EQ(Bytes(L"AFX_DIALOG_LAYOUT", static_cast<WORD>(dialog)),
-                  std::string_view("\0\0", 2))
-            << "dialog " << dialog;
-    }
+    // Windows refuses to start a program whose manifest names the other architecture.
+    EXPECT_EQ(manifest.find(sizeof(void*) == 8 ? x86 : amd64), std::string::npos);
 }
 
 }  // namespace

@@ -2,14 +2,11 @@
 
 #include <cstddef>
 
-// Replaces the global operator new for the test program that links FailingAllocator.cpp: it can
-// be made to fail, and it counts the bytes in use, to show that a path returns all it took.
+// Replaces the global operator new for the test program that links FailingAllocator.cpp, so that
+// allocations can be made to fail with std::bad_alloc.
 
-// Arms a failure: the allocation after `successes` more successful ones throws std::bad_alloc.
+// The allocation after `successes` more successful ones fails.
 void FailAllocationAfter(long successes);
-// Makes every allocation of at least `bytes` fail, as a recording too large for memory does.
+// Every allocation of at least `bytes` fails, as for a recording too large for memory.
 void FailAllocationsOfAtLeast(std::size_t bytes);
 void StopFailingAllocations();
-
-// Bytes allocated with operator new and not yet deleted.
-std::size_t BytesInUse();

@@ -1,15 +1,17 @@
 #include "MemoryFile.h"
 
-#include <gtest/gtest.h>
+#include <memory>
 
-#include "CsvWriter.h"
-#include "LoadedRecording.h"
-
-std::string DialogCsvOf(const std::filesystem::path& recording) {
+std::string DialogCsvOf(const std::filesystem::path& recording, CellStyle style) {
     LoadedRecording loaded;
     std::wstring summary;
-    EXPECT_TRUE(loaded.LoadRecording(recording.wstring(), summary)) << recording;
+    if (!loaded.LoadRecording(recording.wstring(), summary)) return "(cannot load)";
     MemoryFile file;
-    EXPECT_TRUE(WriteCsv(file, loaded));
+    const auto writer = std::make_unique<CsvWriter>(file, loaded.columnCount, true, style);
+    if (!writer->WriteHeaderLine() ||
+        !writer->WriteRows(loaded.times.data(), loaded.rows.data(), loaded.rows.size()) ||
+        !writer->Flush()) {
+        return "(cannot write)";
+    }
     return file.bytes;
 }

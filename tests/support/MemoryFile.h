@@ -1,22 +1,25 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
-#include "OutputFile.h"
+#include "CsvWriter.h"
 
-// Collects what a writer writes, and counts the writes.
+// Collects what a writer writes and counts the writes; from the failFrom-th write on, fails.
 class MemoryFile final : public OutputFile {
 public:
     bool Write(const char* data, std::size_t size) override {
+        if (writes++ >= failFrom) return false;
         bytes.append(data, size);
-        ++writes;
         return true;
     }
     std::string bytes;
     std::size_t writes = 0;
+    std::size_t failFrom = SIZE_MAX;
 };
 
-// The CSV the dialog's load and export write for a recording; a failure fails the test.
-std::string DialogCsvOf(const std::filesystem::path& recording);
+// The CSV the dialog's load and export write for a recording, in the given cell style; a text in
+// parentheses when it cannot be loaded or written.
+std::string DialogCsvOf(const std::filesystem::path& recording, CellStyle style = {});

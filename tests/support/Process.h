@@ -6,19 +6,13 @@
 
 struct ProgramRun {
     int exitCode = -1;
-    std::string out;          // what the program wrote to standard output
-    std::string err;          // and to standard error
-    long peakMemoryKiB = -1;  // its largest resident set, where the system tells it
-};
-
-struct RunOptions {
-    bool discardOutput = false;    // standard output to the null device, for runs that write much
-    bool errorToTerminal = false;  // standard error to a new pseudo-terminal (not on Windows)
+    std::string out, err;     // what the program wrote to standard output and standard error
+    long peakMemoryKiB = -1;  // the largest resident set of this test's programs so far, where told
 };
 
 // Runs a program to its end with the given arguments, standard input empty.
 ProgramRun RunProgram(const std::filesystem::path& program,
-                      const std::vector<std::filesystem::path>& arguments, RunOptions options = {});
+                      const std::vector<std::filesystem::path>& arguments);
 
 // A program built into the same folder as the running test.
 std::filesystem::path ProgramBesideThisOne(const std::string& name);
