@@ -16,7 +16,6 @@
 
 #include "Converter.h"
 #include "FailingAllocator.h"
-#include "LoadedRecording.h"
 #include "MemoryFile.h"
 #include "Process.h"
 #include "Progress.h"
@@ -26,10 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-ProgramRun Convert(const std::vector<fs::path>& arguments) {
-    return RunProgram(ProgramBesideThisOne("oscimo2csv"), arguments);
-}
 
 // A folder of recordings, made the working folder so that names stay short.
 class ConverterTest : public testing::Test {
@@ -141,7 +136,8 @@ TEST_F(ConverterTest, CommandLines) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         std::istringstream words(c.line);
-        const ProgramRun run = Convert({std::istream_iterator<std::string>(words), {}});
+        const ProgramRun run = RunProgram(ProgramBesideThisOne("oscimo2csv"),
+                                          {std::istream_iterator<std::string>(words), {}});
         EXPECT_EQ(run.exitCode, c.exit);
         EXPECT_TRUE(run.out == (c.out == "CSV" ? csv : c.out)) << run.out.substr(0, 300);
         EXPECT_TRUE(c.err.empty() ? run.err.empty() : run.err.find(c.err) != std::string::npos)
