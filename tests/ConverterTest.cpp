@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -230,3 +232,65 @@ TEST(Progress, AppearsAfterASecondFollowsThePercentageAndIsErased) {
 }
 
 }  // namespace
+
+// Every build, the 32-bit release included, writes the same bytes in every style: irregular
+// stamp steps (times near rounding ties among them) and random values of every layout, through
+// the converter and through the dialog's load and export. The digests are the native build's.
+TEST_F(ConverterTest, SameBytesInEveryBuild) {
+    std::mt19937_64 random(2026);
+    std::vector<std::string> names;
+    for (const char* type : {"acceleration", "TLocation", "speed"}) {
+        const GeneratedLayout layout = LayoutOf(type);
+        std::string bytes = std::string("Tavomir Morvanex A 2 ") + type + " r\n";
+        std::uint64_t stamp = 1'000'000'000;
+        bytes += BigEndian64(stamp) + std::string(layout.columns * layout.valueWidth, '\0');
+        bytes += BigEndian64(stamp + (layout.milliseconds ? 103 : 103'248'500));  // a tie
+        bytes += std::string(layout.columns * layout.valueWidth, '\0');
+        for (int row = 0; row < 20'000; ++row) {
+            const std::uint64_t bits = random();
+            stamp += row % 2 ? 1'234'567 : bits >> (24 + row % 16);
+            bytes += BigEndian64(row % 97 ? stamp : stamp - (bits >> 40));  // some go backwards
+            for (int column = 0; column < layout.columns; ++column) {
+                // Any bit pattern, or a short decimal that may sit on a rounding tie.
+                const std::uint64_t v = random();
+                const double decimal = static_cast<double>(static_cast<std::int32_t>(v)) /
+                                       std::stod("1e" + std::to_string(v >> 60));  // exact
+                bytes += layout.valueWidth == 8
+                             ? BigEndianDouble(v % 3 ? decimal : std::bit_cast<double>(v))
+                             : BigEndianFloat(
+                                   v % 3 ? static_cast<float>(decimal)
+                                         : std::bit_cast<float>(static_cast<std::uint32_t>(v)));
+            }
+        }
+        names.push_back(std::string(type) + ".bin");
+        WriteFile(names.back(), bytes);
+    }
+    const auto digest = [](const std::string& bytes, std::uint64_t hash) {
+        for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3;
+        return hash;
+    };
+    const std::uint64_t expected[19] = {
+        0x18d2801feaf1e37c, 0x6653961eb4a0199c, 0x6fcf300d4d10b61f, 0x8a1bda1929e696ff,
+        0x456d194ac1fcbd80, 0x27251895b89bbb16, 0x18d2801feaf1e37c, 0x993bd721cf68ed3c,
+        0x311f35823938af2f, 0x76cecd2fc4e23374, 0xc1aab3fcbd055150, 0x804288eb5e68d984,
+        0x854c97f0201a7cc3, 0xf501ff795429707c, 0xddc37dff7e957f51, 0xe6e8d59fc6efca61,
+        0xe3a738e4ad8e0825, 0x469527141481ffc6, 0x79f60c3dd5200061};
+    for (int digits = 0; digits <= 18; ++digits) {  // 0: six digits by default, 18: round-trip
+        const CellStyle style = digits == 0    ? CellStyle{}
+                                : digits == 18 ? CellStyle::RoundTrip()
+                                               : CellStyle::WithDigits(digits);
+        std::vector<fs::path> arguments = {"-q", "-f"};
+        if (digits == 18) arguments.push_back("--round-trip");
+        if (digits > 0 && digits < 18)
+            arguments.insert(arguments.end(), {"--digits", std::to_string(digits)});
+        arguments.insert(arguments.end(), names.begin(), names.end());
+        EXPECT_EQ(RunProgram(ProgramBesideThisOne("oscimo2csv"), arguments).exitCode, 0);
+        std::uint64_t converted = 0xcbf29ce484222325, dialog = converted;
+        for (const std::string& name : names) {
+            converted = digest(ReadFile(name + ".csv"), converted);
+            dialog = digest(DialogCsvOf(name, style), dialog);
+        }
+        EXPECT_EQ(converted, expected[digits]) << "style " << digits;
+        EXPECT_EQ(dialog, expected[digits]) << "style " << digits;
+    }
+}

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "Exception.h"
 #include "MemoryFile.h"
 #include "Process.h"
 #include "RecordingGenerator.h"
@@ -35,72 +36,84 @@ auto WaitFor(Found found) {
     return found();
 }
 
-TEST(EndToEnd, BrowseExportReplaceRejectAboutAndClose) {
-    TempDir dir;
-    const fs::path walk = dir / "walk.bin", bad = dir / "bad.bin", csv = dir / "walk.csv";
-    WriteFile(walk, GenerateRecording({.label = "walk", .samples = 5000}));
-    WriteFile(bad, GenerateRecording({.family = "morvanex"}));
-    const std::wstring exe = ProgramBesideThisOne("OscimoExporter").wstring();
-    const std::unique_ptr<void, void (*)(HANDLE)> program(
-        reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), nullptr)),
-        [](HANDLE process) { TerminateProcess(process, 99), CloseHandle(process); });
+// The program started afresh for each test, and what a person does with it.
+class EndToEnd : public testing::Test {
+protected:
     // The program's window a person would act on: visible, enabled, holding that control.
-    const auto find = [id = GetProcessId(program.get())](int control) {
+    HWND Find(int control) const {
         return WaitFor([&] {
             for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));) {
                 DWORD process = 0;
                 GetWindowThreadProcessId(w, &process);
-                if (process == id && IsWindowVisible(w) && IsWindowEnabled(w) &&
-                    GetDlgItem(w, control))
+                if (process == GetProcessId(program.get()) && IsWindowVisible(w) &&
+                    IsWindowEnabled(w) && GetDlgItem(w, control))
                     return w;
             }
             return HWND{};
         });
-    };
+    }
     // Presses a button of the main window and answers the file dialog it opens.
-    const HWND main = find(IDC_BROWSE);
-    const auto choose = [&](int button, const fs::path& path) {
+    std::wstring Choose(int button, const fs::path& path) const {
         PostMessageW(main, WM_COMMAND, button, 0);
-        const HWND dialog = find(kFileName);
+        const HWND dialog = Find(kFileName);
         const std::wstring suggested = Text(dialog, kFileName);
         SetDlgItemTextW(dialog, kFileName, path.c_str());
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return suggested;
-    };
+    }
     // Answers the message box, once it is up, and returns its caption and text.
-    const auto answer = [&](int button) {
-        const HWND box = find(kMessageText);
+    std::wstring Answer(int button) const {
+        const HWND box = Find(kMessageText);
         const std::wstring shown = Text(box) + L": " + Text(box, kMessageText);
         PostMessageW(box, WM_COMMAND, button, 0);
         WaitFor([&] { return !IsWindow(box); });
         return shown;
-    };
-    const auto info = [&] { return Text(main, IDC_FILE_PATH) + L"\n" + Text(main, IDC_INFO); };
-    ASSERT_EQ(Text(main), L"Oscimo数据导出工具");
-    EXPECT_EQ(info(), L"\n");
+    }
+    std::wstring Info() const { return Text(main, IDC_FILE_PATH) + L"\n" + Text(main, IDC_INFO); }
+    bool Shows(const std::wstring& info) const {
+        return WaitFor([&] { return Info() == info; });
+    }
 
-    EXPECT_EQ(choose(IDC_BROWSE, walk), L"");
-    const std::wstring summary =
-        walk.wstring() +
-        L"\nTavomir Morvanex A 2 acceleration walk\r\n数量：5000\r\n时间：是\r\n数据列：3\r\n";
-    EXPECT_TRUE(WaitFor([&] { return info() == summary; })) << testing::PrintToString(info());
+    TempDir dir;
+    const std::wstring exe = ProgramBesideThisOne("OscimoExporter").wstring();
+    const std::unique_ptr<void, void (*)(HANDLE)> program{
+        reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), nullptr)),
+        [](HANDLE process) { TerminateProcess(process, 99), CloseHandle(process); }};
+    const HWND main = Find(IDC_BROWSE);
+};
+
+std::wstring Summary(const char* label, std::uint64_t samples) {
+    return L"Tavomir Morvanex A 2 acceleration " + fs::path(label).wstring() + L"\r\n数量：" +
+           std::to_wstring(samples) + L"\r\n时间：是\r\n数据列：3\r\n";
+}
+
+TEST_F(EndToEnd, BrowseExportReplaceRejectAboutAndClose) {
+    const fs::path walk = dir / "walk.bin", bad = dir / "bad.bin", csv = dir / "walk.csv";
+    WriteFile(walk, GenerateRecording({.label = "walk", .samples = 5000}));
+    WriteFile(bad, GenerateRecording({.family = "morvanex"}));
+    ASSERT_EQ(Text(main), L"Oscimo数据导出工具");
+    EXPECT_EQ(Info(), L"\n");
+
+    EXPECT_EQ(Choose(IDC_BROWSE, walk), L"");
+    EXPECT_TRUE(Shows(walk.wstring() + L"\n" + Summary("walk", 5000)))
+        << testing::PrintToString(Info());
     SaveScreenshot(main, "main-window");
 
-    EXPECT_EQ(choose(IDC_EXPORT_CSV, csv), L"walk.bin.csv");
-    EXPECT_EQ(answer(IDOK), L"OscimoExporter: 导出成功");
+    EXPECT_EQ(Choose(IDC_EXPORT_CSV, csv), L"walk.bin.csv");
+    EXPECT_EQ(Answer(IDOK), L"OscimoExporter: 导出成功");
     EXPECT_EQ(ReadFile(csv), DialogCsvOf(walk));
     WriteFile(csv, "stale");
-    choose(IDC_EXPORT_CSV, csv);
-    EXPECT_NE(answer(IDYES), L"OscimoExporter: 导出成功");  // the system's overwrite question
-    EXPECT_EQ(answer(IDOK), L"OscimoExporter: 导出成功");
+    Choose(IDC_EXPORT_CSV, csv);
+    EXPECT_NE(Answer(IDYES), L"OscimoExporter: 导出成功");  // the system's overwrite question
+    EXPECT_EQ(Answer(IDOK), L"OscimoExporter: 导出成功");
     EXPECT_EQ(ReadFile(csv), DialogCsvOf(walk));
 
-    choose(IDC_BROWSE, bad);
-    EXPECT_EQ(answer(IDOK), L"OscimoExporter: 读取文件失败，可能是文件被占用或格式错误！");
-    EXPECT_TRUE(WaitFor([&] { return info() == bad.wstring() + L"\n"; }));
+    Choose(IDC_BROWSE, bad);
+    EXPECT_EQ(Answer(IDOK), L"OscimoExporter: 读取文件失败，可能是文件被占用或格式错误！");
+    EXPECT_TRUE(Shows(bad.wstring() + L"\n"));
 
     PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    const HWND about = find(IDOK);
+    const HWND about = Find(IDOK);
     EXPECT_EQ(std::tuple(Text(about), GetWindow(about, GW_OWNER), IsWindowEnabled(main)),
               std::tuple(std::wstring(L"关于 OscimoExporter"), main, FALSE));
     SaveScreenshot(about, "about-box");
@@ -112,6 +125,27 @@ TEST(EndToEnd, BrowseExportReplaceRejectAboutAndClose) {
     WaitForSingleObject(program.get(), 10'000);
     GetExitCodeProcess(program.get(), &exitCode);
     EXPECT_EQ(exitCode, 0u);
+}
+
+// The largest recording the 32-bit release holds in its 4 GiB, and one beyond it: the one memory
+// message, no recording, and a window that goes on working. Zero samples in sparse files.
+TEST_F(EndToEnd, LargestRecordingThe32BitProgramHolds) {
+    if (sizeof(void*) != 4) GTEST_SKIP() << "the 64-bit program's limit is the machine's memory";
+    // Measured under Wine's WoW64: 82.0 to 82.2 million samples fit, 2.4 GiB in two blocks.
+    const std::uint64_t fits = 80'000'000, beyond = 84'000'000;
+    const std::string header = "Tavomir Morvanex A 2 acceleration zeros\n";
+    const auto recording = [&](const char* name, std::uint64_t samples) {
+        WriteFile(dir / name, header);
+        fs::resize_file(dir / name, header.size() + samples * 20);
+        return dir / name;
+    };
+    Choose(IDC_BROWSE, recording("fits.bin", fits));
+    EXPECT_TRUE(Shows((dir / "fits.bin").wstring() + L"\n" + Summary("zeros", fits)));
+    Choose(IDC_BROWSE, recording("beyond.bin", beyond));
+    EXPECT_EQ(Answer(IDOK), L"OscimoExporter: " + SystemErrorMessage(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_TRUE(Shows((dir / "beyond.bin").wstring() + L"\n"));
+    Choose(IDC_BROWSE, recording("small.bin", 5));
+    EXPECT_TRUE(Shows((dir / "small.bin").wstring() + L"\n" + Summary("zeros", 5)));
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -34,11 +34,9 @@ std::string Printf(double value, int digits) {
     return text;
 }
 
-// Correctly rounded on every platform, unlike some C libraries' strtod.
+// glibc's and mingw-w64's own strtod round correctly; the i686 libstdc++'s from_chars does not.
 double Parse(const std::string& text) {
-    double value = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
+    return std::strtod(text.c_str(), nullptr);
 }
 
 // Digits of a cell's mantissa after any leading zeros.
