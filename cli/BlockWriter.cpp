@@ -1,10 +1,16 @@
 #include "BlockWriter.h"
 
 #include <memory>
+#include <system_error>
 #include <thread>
 
 BlockWriter::BlockWriter(OutputFile& out, CellStyle style) : m_out(out), m_style(style) {
-    if (std::thread::hardware_concurrency() > 1) m_worker.emplace();
+    if (std::thread::hardware_concurrency() <= 1) return;
+    try {
+        m_worker.emplace();
+    } catch (const std::system_error&) {
+        // Only a speed-up: under a process or memory limit this thread formats alone.
+    }
 }
 
 void BlockWriter::Format(TextBuffer& buffer, std::int32_t columns, const std::vector<double>& times,

@@ -87,7 +87,7 @@ bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& l
             digitsGiven = true;
             line.cellStyle = CellStyle::WithDigits(digits);
         } else if (Is(argument, "-o")) {
-            if (i + 1 == arguments.size()) {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
                 error = "option -o needs a file name";
                 return false;
             }

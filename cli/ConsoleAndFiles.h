@@ -21,13 +21,27 @@ bool WriteToStream(Stream stream, const char* data, std::size_t size, std::strin
 bool IsTerminal(Stream stream);
 
 // UTF-8 text for a person: a console shows it in its own characters, elsewhere the bytes go out.
-void WriteText(Stream stream, std::string_view utf8);
+// False with the system's reason in error, when given, on failure.
+bool WriteText(Stream stream, std::string_view utf8, std::string* error = nullptr);
+
+// What tells one file from every other, whatever its names (device and inode, or volume and
+// file index); empty when the file cannot be reached.
+std::string FileIdentity(const std::filesystem::path& path);
+
+// Whether path names the very file standard output writes to.
+bool IsStandardOutput(const std::filesystem::path& path);
+
+// Whether path names a device by a name the system reserves (NUL, CON, COM1 on Windows), which
+// opens the device whatever folder it is in.
+bool IsReservedDeviceName(const std::filesystem::path& path);
 
 // A path as UTF-8 text for messages.
 std::string DisplayPath(const std::filesystem::path& path);
 
 // A new file beside its target that replaces the target only when committed, so a failed or
-// interrupted conversion never leaves a partial file under the target's name.
+// interrupted conversion never leaves a partial file under the target's name. An interrupt or
+// termination signal (a console close or Ctrl+C on Windows) removes it before the program ends.
+// A replaced file's permissions and owner, where allowed, pass to the new one.
 class PendingFile final : public OutputFile {
 public:
     // Null with the reason in error when the temporary file cannot be created.
@@ -50,6 +64,7 @@ private:
     PendingFile(std::filesystem::path target, std::filesystem::path temporary,
                 std::intptr_t handle);
     void Close();
+    void Forget();  // no longer removed on a signal: it is gone
 
     std::filesystem::path m_target;
     std::filesystem::path m_temporary;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -29,6 +30,34 @@ int Descriptor(Stream stream) {
     return stream == Stream::Output ? 1 : 2;
 }
 
+// The temporary file a signal must remove, kept where a handler can read it safely.
+char g_pending[4096];
+volatile std::sig_atomic_t g_hasPending = 0;
+
+void RemovePendingAndDie(int signal) {
+    if (g_hasPending) ::unlink(g_pending);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+void RemovePendingOnSignals(const std::string& path) {
+    static const bool installed = [] {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+            struct sigaction previous {};
+            // A signal ignored by whoever started us (nohup) stays ignored.
+            if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+                ::signal(signal, RemovePendingAndDie);
+            }
+        }
+        return true;
+    }();
+    (void)installed;
+    g_hasPending = 0;
+    if (path.size() >= sizeof g_pending) return;
+    std::memcpy(g_pending, path.c_str(), path.size() + 1);
+    g_hasPending = 1;
+}
+
 bool MoveWithoutReplacing(const char* from, const char* to) {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
@@ -48,9 +77,33 @@ bool IsTerminal(Stream stream) {
     return ::isatty(Descriptor(stream)) == 1;
 }
 
-void WriteText(Stream stream, std::string_view utf8) {
-    std::string ignored;
-    WriteAll(Descriptor(stream), utf8.data(), utf8.size(), ignored);
+bool WriteText(Stream stream, std::string_view utf8, std::string* error) {
+    std::string reason;
+    const bool written = WriteAll(Descriptor(stream), utf8.data(), utf8.size(), reason);
+    if (error) *error = reason;
+    return written;
+}
+
+namespace {
+
+std::string IdentityOf(const struct stat& file) {
+    return std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino);
+}
+
+}  // namespace
+
+std::string FileIdentity(const std::filesystem::path& path) {
+    struct stat file {};
+    return ::stat(path.c_str(), &file) == 0 ? IdentityOf(file) : std::string();
+}
+
+bool IsStandardOutput(const std::filesystem::path& path) {
+    struct stat output {};
+    return ::fstat(1, &output) == 0 && FileIdentity(path) == IdentityOf(output);
+}
+
+bool IsReservedDeviceName(const std::filesystem::path&) {
+    return false;  // devices here are files like any other, told apart by their type
 }
 
 std::string DisplayPath(const std::filesystem::path& path) {
@@ -63,6 +116,7 @@ std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& ta
         std::filesystem::path temporary = PendingNameFor(target, attempt);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            RemovePendingOnSignals(temporary.native());
             return std::unique_ptr<PendingFile>(new PendingFile(target, std::move(temporary), fd));
         }
         if (errno != EEXIST || attempt == 100) {
@@ -89,6 +143,12 @@ bool PendingFile::Commit(bool replaceExisting, std::string& error) {
     // deferred write failure (network file systems).
     struct stat existing {};
     const bool replacing = ::stat(m_target.c_str(), &existing) == 0;
+    if (replacing) {
+        // As editors do: the new file keeps the old one's owner where allowed, and its mode
+        // (without set-id bits when the owner could not be kept).
+        const bool owned = ::fchown(fd, existing.st_uid, existing.st_gid) == 0;
+        ::fchmod(fd, existing.st_mode & (owned ? 07777 : 01777));
+    }
     const bool durable = !replacing || ::fsync(fd) == 0;
     const int syncError = errno;
     if (::close(fd) != 0 || !durable) {
@@ -103,5 +163,10 @@ bool PendingFile::Commit(bool replaceExisting, std::string& error) {
         return false;
     }
     m_committed = true;
+    g_hasPending = 0;
     return true;
+}
+
+void PendingFile::Forget() {
+    g_hasPending = 0;
 }

@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <iterator>
+
 #include "Utf8.h"
 
 namespace {
@@ -36,6 +41,26 @@ bool WriteAll(HANDLE handle, const char* data, std::size_t size, std::string& er
     return true;
 }
 
+// The temporary file a console close or Ctrl+C must remove, kept where the handler's thread
+// can read it.
+wchar_t g_pending[32768];
+volatile LONG g_hasPending = 0;
+
+BOOL WINAPI RemovePending(DWORD) {
+    // Opened with delete sharing, so it goes now or once the process's handles close.
+    if (g_hasPending) DeleteFileW(g_pending);
+    return FALSE;  // and the process ends as it would have
+}
+
+void RemovePendingOnConsoleEvents(const std::wstring& path) {
+    static const bool installed = SetConsoleCtrlHandler(RemovePending, TRUE) != 0;
+    (void)installed;
+    g_hasPending = 0;
+    if (path.size() >= std::size(g_pending)) return;
+    std::wmemcpy(g_pending, path.c_str(), path.size() + 1);
+    g_hasPending = 1;
+}
+
 HANDLE StreamHandle(Stream stream) {
     return GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
@@ -53,17 +78,74 @@ bool IsTerminal(Stream stream) {
     return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
 }
 
-void WriteText(Stream stream, std::string_view utf8) {
+bool WriteText(Stream stream, std::string_view utf8, std::string* error) {
     const HANDLE handle = StreamHandle(stream);
     DWORD mode = 0;
+    std::string reason;
+    bool written = true;
     if (GetConsoleMode(handle, &mode)) {
         const std::wstring wide = WideFromUtf8(utf8);
-        DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+        DWORD count = 0;
+        written = WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &count,
+                                nullptr) != 0;
+        if (!written) reason = SystemErrorText(GetLastError());
+    } else {
+        written = WriteAll(handle, utf8.data(), utf8.size(), reason);
     }
-    std::string ignored;
-    WriteAll(handle, utf8.data(), utf8.size(), ignored);
+    if (error) *error = reason;
+    return written;
+}
+
+namespace {
+
+// The volume and the file's ID there; false for what is not a file on a disk.
+bool IdOf(HANDLE handle, FILE_ID_INFO& id) {
+    return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK &&
+           GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id);
+}
+
+// Asks for no access: a file another program holds without sharing still answers.
+bool IdOf(const std::filesystem::path& path, FILE_ID_INFO& id) {
+    const HANDLE handle =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool known = IdOf(handle, id);
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    return known;
+}
+
+}  // namespace
+
+std::string FileIdentity(const std::filesystem::path& path) {
+    FILE_ID_INFO id{};
+    if (!IdOf(path, id)) return {};
+    std::string identity = std::to_string(id.VolumeSerialNumber) + ":";
+    for (const BYTE byte : id.FileId.Identifier) identity += std::to_string(byte) + ".";
+    return identity;
+}
+
+bool IsStandardOutput(const std::filesystem::path& path) {
+    FILE_ID_INFO file{}, output{};
+    // Wine cannot tell the volume of a handle its host opened (0): the file ID decides then.
+    return IdOf(path, file) && IdOf(GetStdHandle(STD_OUTPUT_HANDLE), output) &&
+           std::memcmp(&file.FileId, &output.FileId, sizeof file.FileId) == 0 &&
+           (output.VolumeSerialNumber == 0 || output.VolumeSerialNumber == file.VolumeSerialNumber);
+}
+
+bool IsReservedDeviceName(const std::filesystem::path& path) {
+    const std::wstring& whole = path.native();
+    if (whole.starts_with(L"\\\\.\\")) return true;  // \\.\COM1, \\.\PhysicalDrive0
+    // CON, NUL, COM1 and their kin name the device in any folder, with any extension and
+    // trailing spaces or dots, in any case.
+    std::wstring name = path.filename().native();
+    name = name.substr(0, name.find(L'.'));
+    while (!name.empty() && name.back() == L' ') name.pop_back();
+    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (name == device) return true;
+    }
+    return name.size() == 4 && (name.starts_with(L"COM") || name.starts_with(L"LPT")) &&
+           name[3] >= L'1' && name[3] <= L'9';
 }
 
 std::string DisplayPath(const std::filesystem::path& path) {
@@ -74,9 +156,15 @@ std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& ta
                                                  std::string& error) {
     for (unsigned attempt = 0;; ++attempt) {
         std::filesystem::path temporary = PendingNameFor(target, attempt);
-        const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
+            CloseHandle(handle);  // a device under another name: nothing to commit there
+            error = "not a regular file";
+            return nullptr;
+        }
         if (handle != INVALID_HANDLE_VALUE) {
+            RemovePendingOnConsoleEvents(temporary.native());
             return std::unique_ptr<PendingFile>(new PendingFile(
                 target, std::move(temporary), reinterpret_cast<std::intptr_t>(handle)));
         }
@@ -112,5 +200,10 @@ bool PendingFile::Commit(bool replaceExisting, std::string& error) {
         return false;
     }
     m_committed = true;
+    g_hasPending = 0;
     return true;
+}
+
+void PendingFile::Forget() {
+    g_hasPending = 0;
 }

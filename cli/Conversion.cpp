@@ -26,7 +26,14 @@ Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadPro
     if (!file) return Walk::Unreadable;
     std::string headerText;
     SensorFormat format{};
-    if (!ReadRecordingHeader(file.get(), headerText, format, &problem)) return Walk::Unreadable;
+    errno = 0;
+    if (!ReadRecordingHeader(file.get(), headerText, format, &problem)) {
+        // A header that could not be read is no verdict on the file's contents.
+        if (std::ferror(file.get())) {
+            problem = ReadProblem{ReadFailure::HeaderReadError, 0, errno != 0 ? errno : EIO};
+        }
+        return Walk::Unreadable;
+    }
 
     SampleReader reader(file.get(), format);
     std::vector<double> times;
@@ -79,10 +86,9 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
 }
 
 bool SummariseRecording(const std::filesystem::path& recording, Progress* progress,
-                        std::wstring& summary, ReadProblem& problem) {
-    std::string header;
-    std::int32_t columns = 0;
-    std::uint64_t samples = 0;
+                        std::string& header, std::uint64_t& samples, std::int32_t& columns,
+                        ReadProblem& problem) {
+    samples = 0;
     const Walk walk =
         ForEachBlock(recording, progress, problem,
                      [&](const std::string& headerText, const SensorFormat& format,
@@ -92,7 +98,5 @@ bool SummariseRecording(const std::filesystem::path& recording, Progress* progre
                          samples += rows.size();
                          return true;
                      });
-    if (walk != Walk::Finished) return false;
-    summary = FormatSummaryText(header, samples, true, columns);
-    return true;
+    return walk == Walk::Finished;
 }

@@ -19,6 +19,7 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
                                    CellStyle style, Progress* progress, ReadProblem& problem,
                                    std::uint64_t& samples);
 
-// The recording's four-line summary, counted without holding its samples.
+// What the recording's four-line summary shows, counted without holding its samples.
 bool SummariseRecording(const std::filesystem::path& recording, Progress* progress,
-                        std::wstring& summary, ReadProblem& problem);
+                        std::string& header, std::uint64_t& samples, std::int32_t& columns,
+                        ReadProblem& problem);

@@ -1,12 +1,16 @@
 #include "Converter.h"
 
+#include <cstdio>
+#include <exception>
 #include <new>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 
 #include "ConsoleAndFiles.h"
 #include "Conversion.h"
+#include "LoadedRecording.h"
 #include "Progress.h"
 #include "Utf8.h"
 #include "Version.h"
@@ -17,12 +21,41 @@ namespace {
 
 constexpr char kProgram[] = "oscimo2csv";
 
+// Text from a file name or a recording's header, as a stream shows it: on a terminal, control
+// bytes (C0, DEL and UTF-8's C1) appear escaped, so that no name or label can move the cursor,
+// retitle the window or forge a line; into files and pipes the bytes go unchanged.
+std::string Shown(Stream stream, const std::string& text) {
+    if (!IsTerminal(stream)) return text;
+    std::string shown;
+    const auto escape = [&shown](char c) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+        shown += escaped;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == 0xC2 && i + 1 < text.size() && (text[i + 1] & 0xE0) == 0x80) {
+            escape(text[i]);  // U+0080 to U+009F
+            escape(text[++i]);
+        } else if (byte < 0x20 || byte == 0x7F) {
+            escape(text[i]);
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+std::string Name(const fs::path& path) {
+    return Shown(Stream::Error, DisplayPath(path));
+}
+
 void Report(const std::string& message) {
     WriteText(Stream::Error, std::string(kProgram) + ": " + message + "\n");
 }
 
 bool Fail(const fs::path& recording, const std::string& reason) {
-    Report(DisplayPath(recording) + ": " + reason);
+    Report(Name(recording) + ": " + reason);
     return false;
 }
 
@@ -30,9 +63,43 @@ bool Fail(const fs::path& recording, const std::string& reason) {
 bool CheckIsRegularFile(const fs::path& recording) {
     std::error_code error;
     const fs::file_status status = fs::status(recording, error);
-    if (error || !fs::exists(status) || fs::is_regular_file(status)) return true;
+    if (!IsReservedDeviceName(recording) &&
+        (error || !fs::exists(status) || fs::is_regular_file(status))) {
+        return true;
+    }
     return Fail(recording, "not a regular file");
 }
+
+// Writing to standard output while reading the same file would read the CSV back without end.
+bool CheckIsNotStandardOutput(const fs::path& recording) {
+    return !IsStandardOutput(recording) ||
+           Fail(recording, "standard output is the recording itself");
+}
+
+// The recordings of the run by identity, found once: a target that is any of them would destroy
+// it before it is read, whatever name each goes by.
+class RecordingsOfTheRun {
+public:
+    explicit RecordingsOfTheRun(const std::vector<fs::path>& recordings)
+        : m_recordings(recordings) {}
+    const fs::path* Find(const fs::path& file) {
+        if (!m_found) {
+            m_found = true;
+            for (const fs::path& recording : m_recordings) {
+                if (std::string id = FileIdentity(recording); !id.empty()) {
+                    m_byIdentity.emplace(std::move(id), &recording);
+                }
+            }
+        }
+        const auto found = m_byIdentity.find(FileIdentity(file));
+        return found == m_byIdentity.end() ? nullptr : found->second;
+    }
+
+private:
+    const std::vector<fs::path>& m_recordings;
+    bool m_found = false;
+    std::unordered_map<std::string, const fs::path*> m_byIdentity;
+};
 
 class StandardOutputFile final : public OutputFile {
 public:
@@ -40,6 +107,22 @@ public:
         return WriteToStream(Stream::Output, data, size, error);
     }
     std::string error;
+};
+
+// The target's temporary file, created at the first write: a recording that cannot be opened or
+// is no recording fails as such, and no file is created for it.
+class TargetFile final : public OutputFile {
+public:
+    explicit TargetFile(fs::path target) : m_target(std::move(target)) {}
+    bool Write(const char* data, std::size_t size) override {
+        if (!pending && !(pending = PendingFile::Create(m_target, createError))) return false;
+        return pending->Write(data, size);
+    }
+    std::unique_ptr<PendingFile> pending;
+    std::string createError;
+
+private:
+    fs::path m_target;
 };
 
 // Progress goes to standard error only when a person watches it there, and never onto a
@@ -55,7 +138,7 @@ public:
     ProgressLine(const fs::path& recording, bool wanted) {
         if (!wanted) return;
         // The file name alone keeps the line short enough not to wrap, which '\r' cannot undo.
-        m_progress.emplace(std::string(kProgram) + ": " + DisplayPath(recording.filename()),
+        m_progress.emplace(std::string(kProgram) + ": " + Name(recording.filename()),
                            [](std::string_view text) { WriteText(Stream::Error, text); });
     }
     Progress* Get() { return m_progress ? &*m_progress : nullptr; }
@@ -68,19 +151,25 @@ private:
 };
 
 bool Summarise(const fs::path& recording, const CommandLine& line) {
-    if (!CheckIsRegularFile(recording)) return false;
-    std::wstring summary;
+    if (!CheckIsRegularFile(recording) || !CheckIsNotStandardOutput(recording)) return false;
+    std::string header;
+    std::uint64_t samples = 0;
+    std::int32_t columns = 0;
     ReadProblem problem;
     ProgressLine progress(recording, WantsProgress(line, false));
-    const bool summarised = SummariseRecording(recording, progress.Get(), summary, problem);
+    const bool summarised =
+        SummariseRecording(recording, progress.Get(), header, samples, columns, problem);
     progress.Finish();
     if (!summarised) return Fail(recording, DescribeReadProblem(problem));
-    WriteText(Stream::Output, Utf8FromWide(summary));
-    return true;
+    const std::wstring summary =
+        FormatSummaryText(Shown(Stream::Output, header), samples, true, columns);
+    std::string error;
+    return WriteText(Stream::Output, Utf8FromWide(summary), &error) ||
+           Fail(recording, "cannot write to standard output: " + error);
 }
 
 bool ConvertToStandardOutput(const fs::path& recording, const CommandLine& line) {
-    if (!CheckIsRegularFile(recording)) return false;
+    if (!CheckIsRegularFile(recording) || !CheckIsNotStandardOutput(recording)) return false;
     StandardOutputFile out;
     ReadProblem problem;
     std::uint64_t samples = 0;
@@ -99,33 +188,50 @@ bool ConvertToStandardOutput(const fs::path& recording, const CommandLine& line)
     return Fail(recording, "cannot write to standard output: " + out.error);
 }
 
-bool ConvertToFile(const fs::path& recording, const fs::path& target, const CommandLine& line) {
+// The file a name finally stands for, through any symbolic links (dangling ones included):
+// the CSV replaces that file, so the name shows the new CSV afterwards and the link stays.
+fs::path ResolveLinks(fs::path path) {
+    std::error_code error;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++hops) {
+        const fs::path next = fs::read_symlink(path, error);
+        if (error) break;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
+bool ConvertToFile(const fs::path& recording, const fs::path& named, const CommandLine& line,
+                   RecordingsOfTheRun& recordings) {
     if (!CheckIsRegularFile(recording)) return false;
+    const fs::path target = ResolveLinks(named);
     std::error_code error;
     const fs::file_status targetStatus = fs::status(target, error);
+    if (IsReservedDeviceName(named) || IsReservedDeviceName(target)) {
+        return Fail(recording, Name(named) + " is a device ('-o -' writes to standard output)");
+    }
     if (fs::exists(targetStatus)) {
-        if (fs::equivalent(recording, target, error)) {
-            return Fail(recording, "the CSV file would replace the recording itself");
+        if (const fs::path* other = recordings.Find(target)) {
+            return Fail(recording,
+                        FileIdentity(*other) == FileIdentity(recording)
+                            ? "the CSV file would replace the recording itself"
+                            : "the CSV file would replace the recording " + Name(*other));
         }
         // The finished file is renamed over the target: that would put a plain file in place of
         // a device such as /dev/null or a pipe, and cannot replace a folder.
         if (!fs::is_regular_file(targetStatus)) {
-            return Fail(recording, DisplayPath(target) +
-                                       " is not a regular file ('-o -' writes to standard output)");
+            return Fail(recording,
+                        Name(named) + " is not a regular file ('-o -' writes to standard output)");
         }
         if (!line.force) {
-            return Fail(recording, DisplayPath(target) + " exists (-f replaces it)");
+            return Fail(recording, Name(named) + " exists (-f replaces it)");
         }
     }
-    std::string reason;
-    const auto pending = PendingFile::Create(target, reason);
-    if (!pending) return Fail(recording, "cannot create " + DisplayPath(target) + ": " + reason);
-
+    TargetFile out(target);
     ReadProblem problem;
     std::uint64_t samples = 0;
     ProgressLine progress(recording, WantsProgress(line, false));
     const ConversionOutcome outcome =
-        ConvertRecording(recording, *pending, line.cellStyle, progress.Get(), problem, samples);
+        ConvertRecording(recording, out, line.cellStyle, progress.Get(), problem, samples);
     progress.Finish();
     switch (outcome) {
         case ConversionOutcome::Converted:
@@ -134,52 +240,70 @@ bool ConvertToFile(const fs::path& recording, const fs::path& target, const Comm
             return Fail(recording, DescribeReadProblem(problem));
         case ConversionOutcome::WriteFailed:
             return Fail(recording,
-                        "cannot write " + DisplayPath(target) + ": " + pending->WriteError());
+                        out.pending
+                            ? "cannot write " + Name(named) + ": " + out.pending->WriteError()
+                            : "cannot create " + Name(named) + ": " + out.createError);
     }
-    if (!pending->Commit(line.force, reason)) {
-        return Fail(recording, "cannot write " + DisplayPath(target) + ": " + reason);
+    std::string reason;
+    if (!out.pending->Commit(line.force, reason)) {
+        return Fail(recording, "cannot write " + Name(named) + ": " + reason);
     }
     if (!line.quiet) {
-        Report(DisplayPath(recording) + " -> " + DisplayPath(target) + ": " +
-               std::to_string(samples) + " samples");
+        Report(Name(recording) + " -> " + Name(named) + ": " + std::to_string(samples) +
+               " samples");
     }
     return true;
 }
 
-bool Process(const fs::path& recording, const CommandLine& line) {
+bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfTheRun& recordings) {
     if (line.summaryOnly) return Summarise(recording, line);
     if (line.output && line.output->native() == fs::path("-").native()) {
         return ConvertToStandardOutput(recording, line);
     }
     fs::path target = line.output ? *line.output : recording;
     if (!line.output) target += ".csv";
-    return ConvertToFile(recording, target, line);
+    return ConvertToFile(recording, target, line, recordings);
 }
 
-}  // namespace
-
-int RunConverter(const std::vector<NativeString>& arguments) {
+int Run(const std::vector<NativeString>& arguments) {
     CommandLine line;
     std::string error;
     if (!ParseCommandLine(arguments, line, error)) {
         Report(error + "\nTry 'oscimo2csv --help'.");
         return 2;
     }
-    if (line.help) {
-        WriteText(Stream::Output, kUsageText);
-        return 0;
-    }
-    if (line.version) {
-        WriteText(Stream::Output, std::string(kProgram) + " " + OSCIMO_VERSION_STRING + "\n");
-        return 0;
+    if (line.help || line.version) {
+        const std::string text = line.help
+                                     ? std::string(kUsageText)
+                                     : std::string(kProgram) + " " + OSCIMO_VERSION_STRING + "\n";
+        if (WriteText(Stream::Output, text, &error)) return 0;
+        Report("cannot write to standard output: " + error);
+        return 1;
     }
     bool allSucceeded = true;
+    RecordingsOfTheRun recordings(line.recordings);
     for (const fs::path& recording : line.recordings) {
         try {
-            allSucceeded = Process(recording, line) && allSucceeded;
+            allSucceeded = Process(recording, line, recordings) && allSucceeded;
         } catch (const std::bad_alloc&) {
             allSucceeded = Fail(recording, "not enough memory");
+        } catch (const std::exception& exception) {
+            allSucceeded = Fail(recording, exception.what());
         }
     }
     return allSucceeded ? 0 : 1;
+}
+
+}  // namespace
+
+int RunConverter(const std::vector<NativeString>& arguments) {
+    // Whatever escapes is one message and a failure; the temporary files are gone by then.
+    try {
+        return Run(arguments);
+    } catch (const std::exception& exception) {
+        Report(exception.what());
+    } catch (...) {
+        Report("unexpected failure");
+    }
+    return 1;
 }

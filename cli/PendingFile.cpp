@@ -11,5 +11,6 @@ PendingFile::~PendingFile() {
     if (!m_committed) {
         std::error_code ignored;
         std::filesystem::remove(m_temporary, ignored);
+        Forget();
     }
 }

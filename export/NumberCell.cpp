@@ -285,5 +285,14 @@ std::size_t FormatNumberCellRoundTrip(double value, char* out) {
     }
     int exponent = 0;
     if (p + 1 < result.ptr) std::from_chars(p + (p[1] == '+' ? 2 : 1), result.ptr, exponent);
+    // Round numbers as they are written, 1500 rather than 1.5e+003, wherever that is no longer
+    // than the exponent form ("d.ddde+XXX"); the same digits, so they read back the same.
+    if (exponent >= count && exponent + 1 <= count + (count > 1) + 5) {
+        char* q = out;
+        if (negative) *q++ = '-';
+        std::memcpy(q, digits, static_cast<std::size_t>(count));
+        std::memset(q + count, '0', static_cast<std::size_t>(exponent + 1 - count));
+        return static_cast<std::size_t>(q - out) + static_cast<std::size_t>(exponent + 1);
+    }
     return LayOutDigits(digits, count, exponent, negative, out);
 }

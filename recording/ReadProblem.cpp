@@ -39,6 +39,8 @@ std::string DescribeReadProblem(const ReadProblem& problem) {
             return "no complete sample after the header";
         case ReadFailure::ReadError:
             return std::string("cannot read to the end: ") + std::strerror(problem.systemError);
+        case ReadFailure::HeaderReadError:
+            return std::string("cannot read: ") + std::strerror(problem.systemError);
     }
     return "unknown problem";
 }

@@ -16,6 +16,7 @@ enum class ReadFailure {
     WrongSignature,
     NoCompleteSample,
     ReadError,  // systemError holds errno; only callers that tell it from end of file report it
+    HeaderReadError,  // systemError holds errno: the header could not be read, not rejected
 };
 
 struct ReadProblem {

@@ -9,9 +9,14 @@
 ProgramRun RunProgram(const std::filesystem::path& program,
                       const std::vector<std::filesystem::path>& arguments) {
     TempDir capture;
-    // Single quotes keep each argument as it is: no test argument holds one.
-    std::string command = "exec '" + program.native() + "'";
-    for (const auto& argument : arguments) command += " '" + argument.native() + "'";
+    // Single quotes keep each argument as it is; a quote inside one is closed, escaped, reopened.
+    const auto quoted = [](const std::string& text) {
+        std::string result = "'";
+        for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return result + "'";
+    };
+    std::string command = "exec " + quoted(program.native());
+    for (const auto& argument : arguments) command += " " + quoted(argument.native());
     command +=
         " </dev/null >'" + (capture / "out").native() + "' 2>'" + (capture / "err").native() + "'";
     const int status = std::system(command.c_str());
