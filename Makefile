@@ -2,7 +2,7 @@
 PRESETS := native native-asan win64 win32
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 
-.PHONY: run test bench setup can-run-32-bit screenshots format format-check $(addprefix build-,$(PRESETS))
+.PHONY: run test dist bench setup can-run-32-bit screenshots format format-check $(addprefix build-,$(PRESETS))
 
 run: setup build-native build-win32
 	scripts/demo build/native
@@ -27,8 +27,13 @@ $(addprefix build-,$(PRESETS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 
-bench: setup build-native build-win64
-	python3 bench/run_benchmarks.py --native build/native --win64 build/win64 --out bench/results.md
+# The release package, from the release build: dist/OscimoExporter-VERSION-win32.zip.
+dist: setup build-win32
+	scripts/dist dist build/win32/bin
+
+bench: setup build-native build-win64 build-win32
+	python3 bench/run_benchmarks.py --native build/native --win64 build/win64 --win32 build/win32 \
+	  --out bench/results.md
 
 screenshots: setup build-win32
 	scripts/screenshots build/win32

@@ -2,7 +2,8 @@
 """Runs every benchmark and prints the tables the README shows (medians of several runs, all
 figures from this one run: these machines are noisy, so only ratios within a run mean much).
 
-    run_benchmarks.py --native build/native [--win64 build/win64] [--runs 5] [--out FILE]
+    run_benchmarks.py --native build/native [--win64 build/win64] [--win32 build/win32]
+                      [--runs 5] [--out FILE]
 """
 import argparse
 import hashlib
@@ -123,18 +124,19 @@ def load_table(native, win64, paths, runs):
     return lines
 
 
-def dialog_path_table(native, win64, paths, runs, out_dir):
+def dialog_path_table(native, windows, paths, runs, out_dir):
     """Load plus export of the 1M acceleration recording through the dialog's code path."""
     path, _ = paths["acceleration-1M"]
     rows = []
     programs = [("native (Linux, g++)", [os.path.join(native, "bin", "load_benchmark")])]
-    if win64:
-        programs.append(("win64 under wine64", [os.path.join(ROOT, "scripts", "wine-run"),
-                                                "--prefix", os.path.join(win64, "wineprefix"),
-                                                os.path.join(win64, "bin", "load_benchmark.exe")]))
-    lines = ["| build | load ms (median) | export ms (median) |", "|---|---:|---:|"]
+    for label, build in windows:
+        programs.append((label, [os.path.join(ROOT, "scripts", "wine-run"),
+                                 "--prefix", os.path.join(build, "wineprefix"),
+                                 os.path.join(build, "bin", "load_benchmark.exe")]))
+    lines = ["| build | load ms (median) | export ms, one thread as before (median) | "
+             "export ms (median) | export time against before |", "|---|---:|---:|---:|---:|"]
     for label, command in programs:
-        loads, exports = [], []
+        loads, exports, before = [], [], []
         for _ in range(runs):
             target = os.path.join(out_dir, "dialog.csv")
             if "wine" in label:
@@ -145,8 +147,10 @@ def dialog_path_table(native, win64, paths, runs, out_dir):
                                     capture_output=True, text=True).stdout.split()
             loads.append(float(output[3]))
             exports.append(float(output[5]))
-        lines.append(f"| {label} | {statistics.median(loads):.0f} | "
-                     f"{statistics.median(exports):.0f} |")
+            before.append(float(output[7]))
+        export, one_thread = statistics.median(exports), statistics.median(before)
+        lines.append(f"| {label} | {statistics.median(loads):.0f} | {one_thread:.0f} | "
+                     f"{export:.0f} | {export / one_thread:.2f} |")
     return lines
 
 
@@ -170,6 +174,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--native", required=True)
     parser.add_argument("--win64")
+    parser.add_argument("--win32")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--out")
     args = parser.parse_args()
@@ -182,7 +187,10 @@ def main():
         report += ["### Loading into memory (the dialog's reader)", ""]
         report += load_table(native, win64, paths, args.runs) + [""]
         report += ["### Load plus export through the dialog's code path, 1M acceleration", ""]
-        report += dialog_path_table(native, win64, paths, args.runs, out_dir) + [""]
+        windows = [(label, os.path.abspath(build)) for label, build in
+                   (("win64 under Wine", args.win64), ("win32, the release, under Wine", args.win32))
+                   if build]
+        report += dialog_path_table(native, windows, paths, args.runs, out_dir) + [""]
     report += ["### Cell formatter (per value)", ""] + formatter_table(native, args.runs) + [""]
     text = "\n".join(report)
     print(text)

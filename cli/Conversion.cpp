@@ -73,13 +73,13 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
                                    std::uint64_t& samples) {
     samples = 0;
     BlockWriter writer(out, style);
-    const Walk walk =
-        ForEachBlock(recording, progress, problem,
-                     [&](const std::string&, const SensorFormat& format,
-                         const std::vector<double>& times, const std::vector<SampleRow>& rows) {
-                         samples += rows.size();
-                         return writer.Write(format.columnCount, times, rows);
-                     });
+    const Walk walk = ForEachBlock(
+        recording, progress, problem,
+        [&](const std::string&, const SensorFormat& format, const std::vector<double>& times,
+            const std::vector<SampleRow>& rows) {
+            samples += rows.size();
+            return writer.Write(format.columnCount, times.data(), rows.data(), rows.size());
+        });
     if (walk == Walk::Unreadable) return ConversionOutcome::ReadFailed;
     if (walk == Walk::Stopped) return ConversionOutcome::WriteFailed;
     return ConversionOutcome::Converted;

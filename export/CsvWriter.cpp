@@ -1,8 +1,10 @@
 #include "CsvWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "BlockWriter.h"
 #include "NumberCell.h"
 
 namespace {
@@ -88,13 +90,20 @@ bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_
 }
 
 bool WriteCsv(OutputFile& file, const LoadedRecording& recording) {
-    const bool withTimes = recording.HasTimes();
-    // The buffer is too large for the stack of every caller.
-    const auto writer = std::make_unique<CsvWriter>(file, recording.columnCount, withTimes);
-    return writer->WriteHeaderLine() &&
-           writer->WriteRows(withTimes ? recording.times.data() : nullptr, recording.rows.data(),
-                             recording.rows.size()) &&
-           writer->Flush();
+    // The converter's writer: both cores busy, a few megabytes of text in memory at a time.
+    constexpr std::size_t kBlock = 131'072;
+    const std::size_t count = recording.rows.size();
+    BlockWriter writer(file, {}, recording.HasTimes());
+    std::size_t begin = 0;
+    do {
+        const std::size_t size = std::min(kBlock, count - begin);
+        const double* times = recording.HasTimes() ? recording.times.data() + begin : nullptr;
+        if (!writer.Write(recording.columnCount, times, recording.rows.data() + begin, size)) {
+            return false;
+        }
+        begin += size;
+    } while (begin < count);
+    return true;
 }
 
 std::wstring DefaultExportName(const std::wstring& sourcePath) {

@@ -77,6 +77,16 @@ protected:                                             \
     }                                                                                  \
     ,
 
+// void OnDropFiles(HDROP dropInfo)
+#define ON_WM_DROPFILES()                                                                      \
+    {                                                                                          \
+        WM_DROPFILES, 0, 0,                                                                    \
+            AFX_THUNK(                                                                         \
+                static_cast<ThisClass*>(target)->OnDropFiles(reinterpret_cast<HDROP>(wParam)); \
+                return 0;)                                                                     \
+    }                                                                                          \
+    ,
+
 // void memberFxn() for a click on button id
 #define ON_BN_CLICKED(id, memberFxn)                                                \
     {                                                                               \

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include "MessageMap.h"
 
 // A window this layer dispatches messages to; m_hWnd is valid while the window exists.
@@ -12,12 +14,26 @@ public:
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
+    // Files dropped from Explorer arrive as WM_DROPFILES.
+    void DragAcceptFiles(BOOL accept = TRUE) const { ::DragAcceptFiles(m_hWnd, accept); }
 
 protected:
     // Leaves the message being handled to the system's default handling.
     void Default() { m_defaultRequested = true; }
 
     bool m_defaultRequested = false;
+};
+
+// The hourglass for as long as it lives, on every way out, then the cursor there was before.
+class CWaitCursor {
+public:
+    CWaitCursor() : m_previous(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~CWaitCursor() { ::SetCursor(m_previous); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+private:
+    HCURSOR m_previous;
 };
 
 // The paint context of one WM_PAINT, released when it goes out of scope.

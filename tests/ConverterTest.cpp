@@ -126,7 +126,8 @@ TEST_F(ConverterTest, CommandLines) {
     cases.push_back({"-o CON a.bin", 1, "a.bin: CON is a device", "", ""});
 #else
     if (RunProgram("/usr/bin/chattr", {"+i", "locked.csv"}).exitCode == 0) {
-        cases.push_back({"-f -o locked.csv a.bin", 1, "cannot write locked.csv: ", "", ""});
+        cases.push_back({"-f -o locked.csv a.bin", 1,
+                         "cannot write locked.csv: Operation not permitted", "", ""});
     }
     const std::shared_ptr<void> unlock(nullptr, [](void*) {
         RunProgram("/usr/bin/chattr", {"-i", "locked.csv"});

@@ -1,7 +1,13 @@
 // The main dialog in this process, its file dialogs and message boxes replaced through the seam.
+#include <windows.h>
+
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <sstream>
 
 #include "Exception.h"
 #include "FailingAllocator.h"
@@ -39,8 +45,24 @@ void Soon(std::function<void()> action) {
     SetTimer(nullptr, 0, 20, RunPending);
 }
 
+// Files dropped on the window, as Explorer hands them over: a DROPFILES block, freed by the
+// window when it is done.
+constexpr int kDrop = 0;
+HDROP DropOf(const std::vector<fs::path>& files) {
+    std::wstring names;
+    for (const fs::path& file : files) names += file.wstring() + L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t);
+    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, names.c_str(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    return static_cast<HDROP>(block);
+}
+
 struct Step {
-    int button;
+    int button;                // or kDrop: the answer's files, '|' between, dropped on the window
     const char* answer;        // the file dialog's choice; "" cancels, nullptr: no file dialog
     std::wstring message;      // the message boxes shown
     const std::wstring& info;  // the summary shown afterwards
@@ -75,7 +97,9 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_BROWSE, "held.bin", kReadFailed, kNone},
         {IDC_BROWSE, "walk.bin", L"", kSummary},
         {IDC_BROWSE, "folder.bin", kReadFailed, kNone},
-        {IDC_BROWSE, "walk.bin", L"", kSummary},
+        {kDrop, "walk.bin|bad.bin", L"", kSummary},  // the first of several
+        {kDrop, "folder.bin", kReadFailed, kNone},
+        {kDrop, "walk.bin", L"", kSummary},
         {IDC_BROWSE, "deleted.bin", kReadFailed, kNone},  // deleted once chosen, before reading
         {IDC_BROWSE, "walk.bin", SystemErrorMessage(ERROR_NOT_ENOUGH_MEMORY), kNone,
          Step::noMemory},
@@ -85,6 +109,8 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     const Step* step = nullptr;
     int fileDialogs = 0, writes = 0;
     std::wstring messages;
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    bool waitCursorWhileWriting = true;
     UiTestSeam seam;
     seam.fileDialog = [&](const CFileDialog& d, std::wstring& chosen) -> INT_PTR {
         ++fileDialogs;
@@ -101,6 +127,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     };
     seam.messageBox = [&](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
         // Windows calls the held target a sharing violation, Wine access denied.
+        EXPECT_NE(GetCursor(), wait);  // restored before any message, failures included
         messages += text == SystemErrorMessage(ERROR_SHARING_VIOLATION)
                         ? SystemErrorMessage(ERROR_ACCESS_DENIED)
                         : text;
@@ -109,6 +136,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         return IDOK;
     };
     seam.fileWriteError = [&]() -> DWORD {
+        waitCursorWhileWriting &= GetCursor() == wait;
         return step->trouble == Step::diskFull && ++writes == 3 ? ERROR_DISK_FULL : 0;
     };
     SetUiTestSeam(&seam);
@@ -128,16 +156,27 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
                 step = &s;
                 fileDialogs = 0;
                 messages.clear();
-                SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(s.button, BN_CLICKED), 0);
+                if (s.button == kDrop) {
+                    std::vector<fs::path> files;
+                    std::stringstream names(s.answer);
+                    for (std::string name; std::getline(names, name, '|');)
+                        files.push_back(dir / name);
+                    SendMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(files)), 0);
+                    path = files.front().wstring();
+                } else {
+                    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(s.button, BN_CLICKED), 0);
+                }
                 StopFailingAllocations();
                 if (s.button == IDC_BROWSE && *s.answer) path = (dir / s.answer).wstring();
                 EXPECT_EQ(std::tuple(fileDialogs, messages, Text(dialog, IDC_FILE_PATH),
-                                     Text(dialog, IDC_INFO)),
-                          std::tuple(s.answer ? 1 : 0, s.message, path, s.info));
+                                     Text(dialog, IDC_INFO), GetCursor() == wait),
+                          std::tuple(s.answer && s.button != kDrop ? 1 : 0, s.message, path, s.info,
+                                     false));
             }
             wchar_t about[64] = {};
             GetMenuStringW(GetSystemMenu(dialog, FALSE), IDM_ABOUTBOX, about, 64, MF_BYCOMMAND);
             EXPECT_EQ(std::wstring(about), L"关于 OscimoExporter(&A)...");
+            EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);  // drops
             EXPECT_TRUE(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0) &&
                         SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0));
             bool aboutShown = false;
@@ -161,6 +200,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         }),
         IDCANCEL);
     EXPECT_EQ(run([](HWND dialog) { PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 0); }), IDOK);
+    EXPECT_TRUE(waitCursorWhileWriting);
     SetUiTestSeam(nullptr);
     for (const HANDLE file : held) CloseHandle(file);
     EXPECT_EQ(ReadFile(dir / "out.csv"), DialogCsvOf(dir / "walk.bin"));

@@ -1,5 +1,8 @@
 #include "OscimoExporterDlg.h"
 
+#include <memory>
+#include <type_traits>
+
 #include "AboutDlg.h"
 #include "CsvWriter.h"
 #include "File.h"
@@ -15,6 +18,8 @@ ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
 // void OnBrowse()
 ON_BN_CLICKED(IDC_BROWSE, &COscimoExporterDlg::OnBrowse)
+// void OnDropFiles(HDROP dropInfo)
+ON_WM_DROPFILES()
 // void OnExportCsv()
 ON_BN_CLICKED(IDC_EXPORT_CSV, &COscimoExporterDlg::OnExportCsv)
 END_MESSAGE_MAP()
@@ -44,6 +49,7 @@ BOOL COscimoExporterDlg::OnInitDialog() {
     }
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    DragAcceptFiles();
     return TRUE;  // the dialog manager focuses the first tab stop, the path box
 }
 
@@ -79,13 +85,31 @@ HCURSOR COscimoExporterDlg::OnQueryDragIcon() {
 void COscimoExporterDlg::OnBrowse() {
     CFileDialog dialog(TRUE, L"", nullptr, OFN_ENABLESIZING, nullptr, this);
     if (dialog.DoModal() != IDOK) return;
+    OpenRecording(dialog.GetPathName());
+}
 
-    m_strFilePath = dialog.GetPathName();
+void COscimoExporterDlg::OnDropFiles(HDROP dropInfo) {
+    // The first of the files dropped; the system's block is freed on every way out.
+    const std::unique_ptr<std::remove_pointer_t<HDROP>, decltype(&::DragFinish)> drop(dropInfo,
+                                                                                      ::DragFinish);
+    std::wstring path(::DragQueryFileW(dropInfo, 0, nullptr, 0), L'\0');
+    if (path.empty()) return;
+    ::DragQueryFileW(dropInfo, 0, path.data(), static_cast<UINT>(path.size() + 1));
+    OpenRecording(path);
+}
+
+void COscimoExporterDlg::OpenRecording(const std::wstring& path) {
+    m_strFilePath = path;
     m_strInfo.clear();
     // Shown before loading, so that a load ended by memory exhaustion leaves no stale summary.
     UpdateData(FALSE);
     std::wstring summary;
-    if (m_recording.LoadRecording(m_strFilePath, summary)) {
+    bool loaded = false;
+    {
+        CWaitCursor busy;
+        loaded = m_recording.LoadRecording(m_strFilePath, summary);
+    }
+    if (loaded) {
         m_strInfo = summary;
     } else {
         AfxMessageBox(L"读取文件失败，可能是文件被占用或格式错误！");
@@ -113,7 +137,10 @@ void COscimoExporterDlg::OnExportCsv() {
         AfxMessageBox(message);
         return;
     }
-    WriteCsv(file, m_recording);
-    file.Close();
+    {
+        CWaitCursor busy;
+        WriteCsv(file, m_recording);
+        file.Close();
+    }
     AfxMessageBox(L"导出成功");
 }

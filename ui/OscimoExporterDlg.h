@@ -20,7 +20,10 @@ protected:
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnBrowse();
+    void OnDropFiles(HDROP dropInfo);
     void OnExportCsv();
+    // Reads the recording at path as a choice in the file dialog does.
+    void OpenRecording(const std::wstring& path);
 
     HICON m_hIcon;  // shared resource icon: LoadIconW's icons need no destroying
     LoadedRecording m_recording;

@@ -4,7 +4,8 @@
 #include <system_error>
 #include <thread>
 
-BlockWriter::BlockWriter(OutputFile& out, CellStyle style) : m_out(out), m_style(style) {
+BlockWriter::BlockWriter(OutputFile& out, CellStyle style, bool withTimes)
+    : m_out(out), m_style(style), m_withTimes(withTimes) {
     if (std::thread::hardware_concurrency() <= 1) return;
     try {
         m_worker.emplace();
@@ -13,28 +14,26 @@ BlockWriter::BlockWriter(OutputFile& out, CellStyle style) : m_out(out), m_style
     }
 }
 
-void BlockWriter::Format(TextBuffer& buffer, std::int32_t columns, const std::vector<double>& times,
-                         const std::vector<SampleRow>& rows, std::size_t begin,
-                         std::size_t end) const {
+void BlockWriter::Format(TextBuffer& buffer, std::int32_t columns, const double* times,
+                         const SampleRow* rows, std::size_t begin, std::size_t end) const {
     buffer.text.clear();
-    const auto writer = std::make_unique<CsvWriter>(buffer, columns, true, m_style);
-    writer->WriteRows(times.data() + begin, rows.data() + begin, end - begin);
+    const auto writer = std::make_unique<CsvWriter>(buffer, columns, m_withTimes, m_style);
+    writer->WriteRows(m_withTimes ? times + begin : nullptr, rows + begin, end - begin);
     writer->Flush();
 }
 
-bool BlockWriter::Write(std::int32_t columns, const std::vector<double>& times,
-                        const std::vector<SampleRow>& rows) {
+bool BlockWriter::Write(std::int32_t columns, const double* times, const SampleRow* rows,
+                        std::size_t count) {
     if (!m_started) {
         m_started = true;
-        // Recordings carry a time with every sample: the layout with times.
         TextBuffer header;
-        const auto writer = std::make_unique<CsvWriter>(header, columns, true, m_style);
+        const auto writer = std::make_unique<CsvWriter>(header, columns, m_withTimes, m_style);
         writer->WriteHeaderLine();
         writer->Flush();
         if (!Put(header)) return false;
     }
-    const bool split = m_worker && rows.size() >= 4096;
-    const std::size_t middle = split ? rows.size() / 2 : rows.size();
+    const bool split = m_worker && count >= 4096;
+    const std::size_t middle = split ? count / 2 : count;
     // The worker reads this block and writes m_second: it must be done before either goes.
     struct SettleOnExit {
         Worker* worker;
@@ -43,7 +42,7 @@ bool BlockWriter::Write(std::int32_t columns, const std::vector<double>& times,
         }
     } settle{split ? &*m_worker : nullptr};
     if (split) {
-        m_worker->Start([&] { Format(m_second, columns, times, rows, middle, rows.size()); });
+        m_worker->Start([&] { Format(m_second, columns, times, rows, middle, count); });
     }
     Format(m_first, columns, times, rows, 0, middle);
     const bool written = Put(m_first);  // while the second half may still be formatting

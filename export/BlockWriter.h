@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "CsvWriter.h"
+#include "OutputFile.h"
+#include "RecordingTypes.h"
+#include "Worker.h"
+
+// Writes a recording's CSV block by block, for the converter and the dialog alike. Where the
+// machine has a second core, it formats the second half of every block while this thread
+// formats and writes the first; the text is that of formatting in order. A write that throws
+// (the dialog's files do) leaves through Write once the second thread is idle.
+class BlockWriter {
+public:
+    BlockWriter(OutputFile& out, CellStyle style, bool withTimes = true);
+
+    // The header line before the first block; false once a write failed. times is read only
+    // when the writer was made withTimes.
+    bool Write(std::int32_t columns, const double* times, const SampleRow* rows, std::size_t count);
+
+private:
+    // Collects CSV text in memory.
+    class TextBuffer final : public OutputFile {
+    public:
+        bool Write(const char* data, std::size_t size) override {
+            text.append(data, size);
+            return true;
+        }
+        std::string text;
+    };
+
+    void Format(TextBuffer& buffer, std::int32_t columns, const double* times,
+                const SampleRow* rows, std::size_t begin, std::size_t end) const;
+    bool Put(const TextBuffer& buffer) {
+        return m_out.Write(buffer.text.data(), buffer.text.size());
+    }
+
+    OutputFile& m_out;
+    CellStyle m_style;
+    bool m_withTimes;
+    bool m_started = false;
+    TextBuffer m_first, m_second;
+    std::optional<Worker> m_worker;  // last: stopped before the buffers it writes go
+};
