@@ -81,7 +81,7 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
             return writer.Write(format.columnCount, times.data(), rows.data(), rows.size());
         });
     if (walk == Walk::Unreadable) return ConversionOutcome::ReadFailed;
-    if (walk == Walk::Stopped) return ConversionOutcome::WriteFailed;
+    if (walk == Walk::Stopped || !writer.Finish()) return ConversionOutcome::WriteFailed;
     return ConversionOutcome::Converted;
 }
 

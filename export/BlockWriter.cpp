@@ -24,6 +24,7 @@ void BlockWriter::Format(TextBuffer& buffer, std::int32_t columns, const double*
 
 bool BlockWriter::Write(std::int32_t columns, const double* times, const SampleRow* rows,
                         std::size_t count) {
+    if (m_failed) return false;
     if (!m_started) {
         m_started = true;
         TextBuffer header;
@@ -32,21 +33,57 @@ bool BlockWriter::Write(std::int32_t columns, const double* times, const SampleR
         writer->Flush();
         if (!Put(header)) return false;
     }
-    const bool split = m_worker && count >= 4096;
-    const std::size_t middle = split ? count / 2 : count;
-    // The worker reads this block and writes m_second: it must be done before either goes.
-    struct SettleOnExit {
-        Worker* worker;
-        ~SettleOnExit() {
-            if (worker) worker->Settle();
-        }
-    } settle{split ? &*m_worker : nullptr};
-    if (split) {
-        m_worker->Start([&] { Format(m_second, columns, times, rows, middle, count); });
+    if (!m_worker || count < 4096) {
+        if (!Finish()) return false;
+        Format(m_first, columns, times, rows, 0, count);
+        return Put(m_first);
     }
+    const std::size_t middle = count / 2;
+    TextBuffer& previous = m_second[m_turn];
+    m_turn ^= 1;
+    TextBuffer& next = m_second[m_turn];
+    // The worker first writes the previous block's second half, then formats this one's, while
+    // this thread formats the first half and writes it once the previous text is out.
+    {
+        const std::lock_guard lock(m_mutex);
+        m_previousWritten = !m_pending;
+    }
+    struct SettleOnExit {
+        Worker& worker;
+        ~SettleOnExit() { worker.Settle(); }
+    } settle{*m_worker};
+    m_worker->Start(
+        [this, &previous, &next, writePrevious = m_pending, columns, times, rows, middle, count] {
+            if (writePrevious) {
+                // Signals on every way out: a write that fails or throws stops this thread's
+                // writes.
+                struct Signal {
+                    BlockWriter& writer;
+                    bool written = false;
+                    ~Signal() {
+                        if (!written) writer.m_failed = true;
+                        const std::lock_guard lock(writer.m_mutex);
+                        writer.m_previousWritten = true;
+                        writer.m_written.notify_one();
+                    }
+                } signal{*this};
+                signal.written = Put(previous);
+            }
+            Format(next, columns, times, rows, middle, count);
+        });
+    m_pending = true;
     Format(m_first, columns, times, rows, 0, middle);
-    const bool written = Put(m_first);  // while the second half may still be formatting
-    if (!split) return written;
-    m_worker->Wait();
-    return written && Put(m_second);
+    {
+        std::unique_lock lock(m_mutex);
+        m_written.wait(lock, [this] { return m_previousWritten; });
+    }
+    const bool written = !m_failed && Put(m_first);
+    m_worker->Wait();  // the rows may go once this returns; rethrows what a write threw
+    return written && !m_failed;
+}
+
+bool BlockWriter::Finish() {
+    if (!m_pending || m_failed) return !m_failed;
+    m_pending = false;
+    return Put(m_second[m_turn]);
 }

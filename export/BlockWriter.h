@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -10,9 +13,10 @@
 #include "Worker.h"
 
 // Writes a recording's CSV block by block, for the converter and the dialog alike. Where the
-// machine has a second core, it formats the second half of every block while this thread
-// formats and writes the first; the text is that of formatting in order. A write that throws
-// (the dialog's files do) leaves through Write once the second thread is idle.
+// machine has a second core, that core formats the second half of every block and writes it
+// during the next block, while this thread formats and writes the first halves: formatting and
+// writing overlap. The text is that of formatting in order. A write that throws (the dialog's
+// files do) leaves through Write or Finish once the second thread is idle.
 class BlockWriter {
 public:
     BlockWriter(OutputFile& out, CellStyle style, bool withTimes = true);
@@ -20,6 +24,10 @@ public:
     // The header line before the first block; false once a write failed. times is read only
     // when the writer was made withTimes.
     bool Write(std::int32_t columns, const double* times, const SampleRow* rows, std::size_t count);
+
+    // Writes the text still held back (the last block's second half); call after the last
+    // block. False once any write failed.
+    bool Finish();
 
 private:
     // Collects CSV text in memory.
@@ -42,6 +50,13 @@ private:
     CellStyle m_style;
     bool m_withTimes;
     bool m_started = false;
-    TextBuffer m_first, m_second;
+    TextBuffer m_first, m_second[2];
+    int m_turn = 0;          // which m_second the last block's second half is in
+    bool m_pending = false;  // that half is formatted and not written yet
+    // Set by the second thread once the previous half is out, successfully or not.
+    std::mutex m_mutex;
+    std::condition_variable m_written;
+    bool m_previousWritten = true;
+    std::atomic<bool> m_failed{false};
     std::optional<Worker> m_worker;  // last: stopped before the buffers it writes go
 };

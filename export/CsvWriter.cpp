@@ -103,7 +103,7 @@ bool WriteCsv(OutputFile& file, const LoadedRecording& recording) {
         }
         begin += size;
     } while (begin < count);
-    return true;
+    return writer.Finish();
 }
 
 std::wstring DefaultExportName(const std::wstring& sourcePath) {
