@@ -36,8 +36,14 @@ ProgramRun RunProgram(const std::filesystem::path& program,
         startup.hStdOutput = out.get();
         startup.hStdError = err.get();
         PROCESS_INFORMATION process{};
-        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                           nullptr, &startup, &process)) {
+        // Wine now and then fails to start a process while its server is busy: try again.
+        bool started = false;
+        for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+            if (attempt > 0) Sleep(200);
+            started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                     nullptr, nullptr, &startup, &process) != 0;
+        }
+        if (started) {
             const Handle thread(process.hThread, CloseHandle), child(process.hProcess, CloseHandle);
             WaitForSingleObject(child.get(), INFINITE);
             DWORD code = 0;
