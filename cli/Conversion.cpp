@@ -26,14 +26,7 @@ Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadPro
     if (!file) return Walk::Unreadable;
     std::string headerText;
     SensorFormat format{};
-    errno = 0;
-    if (!ReadRecordingHeader(file.get(), headerText, format, &problem)) {
-        // A header that could not be read is no verdict on the file's contents.
-        if (std::ferror(file.get())) {
-            problem = ReadProblem{ReadFailure::HeaderReadError, 0, errno != 0 ? errno : EIO};
-        }
-        return Walk::Unreadable;
-    }
+    if (!ReadRecordingHeader(file.get(), headerText, format, &problem)) return Walk::Unreadable;
 
     SampleReader reader(file.get(), format);
     std::vector<double> times;

@@ -117,10 +117,19 @@ double DecodeBigEndianValue(unsigned char* bytes, int width) {
 bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,
                          ReadProblem* problem) {
     char scratch[kMaxTokenBytes + 1];
+    errno = 0;
+    // A token cut short by a read error is no verdict on the file's contents.
+    const auto readToken = [&](std::string& token, int position) {
+        if (ReadNumberedToken(file, scratch, token, position, problem)) return true;
+        if (std::ferror(file) && problem) {
+            *problem = ReadProblem{ReadFailure::HeaderReadError, 0, errno != 0 ? errno : EIO};
+        }
+        return false;
+    };
     std::string signature, family, variant, version, sensorType, label;
     std::string* const firstFive[] = {&signature, &family, &variant, &version, &sensorType};
     for (int i = 0; i < 5; ++i) {
-        if (!ReadNumberedToken(file, scratch, *firstFive[i], i + 1, problem)) return false;
+        if (!readToken(*firstFive[i], i + 1)) return false;
     }
     if (family != "Morvanex") return Fail(problem, ReadFailure::WrongFamily);
     if (variant != "A") return Fail(problem, ReadFailure::WrongVariant);
@@ -130,7 +139,7 @@ bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat&
         return Fail(problem, ReadFailure::Version1Location);
     }
     if (signature != "Tavomir") return Fail(problem, ReadFailure::WrongSignature);
-    if (!ReadNumberedToken(file, scratch, label, 6, problem)) return false;
+    if (!readToken(label, 6)) return false;
 
     headerText =
         signature + ' ' + family + ' ' + variant + ' ' + version + ' ' + sensorType + ' ' + label;
