@@ -4,26 +4,42 @@
 
 namespace {
 
-// File names hold at most 255 units (bytes here, UTF-16 units on Windows).
+using String = std::filesystem::path::string_type;
+
+// File names hold at most 255 units: UTF-16 units on Windows, bytes on most other systems.
 constexpr std::size_t kLongestName = 255;
 
-// Whether a name may be cut before position i without splitting a character.
-bool StartsCharacter(const std::filesystem::path::string_type& name, std::size_t i) {
+// Whether unit i of a name begins a character (a code point).
+bool StartsCharacter(const String& name, std::size_t i) {
     const auto unit = static_cast<unsigned long>(name[i]);
     return sizeof name[i] == 1 ? (unit & 0xC0) != 0x80 : (unit & 0xFC00) != 0xDC00;
+}
+
+// The name's length in UTF-8 bytes, the longest way a file system counts it: a Windows program
+// may store its names on a system that counts bytes (a network share, or Wine's host).
+std::size_t Utf8Length(const String& name) {
+    std::size_t bytes = 0;
+    for (const auto c : name) {
+        const auto unit = static_cast<unsigned long>(c);
+        bytes += sizeof c == 1 || unit < 0x80                ? 1
+                 : unit < 0x800 || (unit & 0xF800) == 0xD800 ? 2
+                                                             : 3;
+    }
+    return bytes;
 }
 
 }  // namespace
 
 std::filesystem::path PendingNameFor(const std::filesystem::path& target, unsigned attempt) {
-    using String = std::filesystem::path::string_type;
     const std::string suffix = ".partial" + (attempt > 0 ? "-" + std::to_string(attempt) : "");
     String name = target.filename().native();
-    // A name too long for the suffix gives up its end instead: the temporary is then no longer
-    // than the target's own, legal name.
-    if (name.size() + suffix.size() > kLongestName && name.size() > suffix.size()) {
-        std::size_t keep = name.size() - suffix.size();
-        while (keep > 0 && !StartsCharacter(name, keep)) --keep;
+    // A name too long for the suffix gives up as many characters as the suffix adds: the
+    // temporary is then no longer than the target's own, legal name, however units are counted.
+    if (Utf8Length(name) + suffix.size() > kLongestName) {
+        std::size_t keep = name.size();
+        for (std::size_t dropped = 0; dropped < suffix.size() && keep > 0;) {
+            if (StartsCharacter(name, --keep)) ++dropped;
+        }
         name.resize(keep);
     }
     name.append(suffix.begin(), suffix.end());

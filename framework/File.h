@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "Exception.h"
@@ -59,8 +60,10 @@ protected:
     std::wstring m_strFileName;
 };
 
-// Writes to a new temporary file beside the target and replaces the target only when Close
-// succeeds, so a failed export never destroys an earlier file. Destroyed without a successful
+// Writes to a new temporary file and puts it in the target's place only when Close succeeds,
+// so a failed export never destroys an earlier file. The target is the file the chosen name
+// resolves to through links; an existing one is held without sharing from Open to Close and
+// must be writable, as a plain open for writing would require. Destroyed without a successful
 // Close, it removes the temporary file and leaves the target as it was.
 class CReplaceFile : public CFile {
 public:
@@ -70,5 +73,14 @@ public:
     void Close() override;
 
 private:
+    struct HandleCloser {
+        void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+    };
+    using Handle = std::unique_ptr<void, HandleCloser>;
+
+    void CopyIntoTarget();
+
     std::wstring m_temporaryName;
+    Handle m_target;                     // the existing target, held from Open to Close
+    bool m_targetHasOtherNames = false;  // hard links, which a replacement would split off
 };

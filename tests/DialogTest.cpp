@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <sstream>
 
 #include "Exception.h"
@@ -14,6 +16,7 @@
 #include "FileDialog.h"
 #include "MemoryFile.h"
 #include "OscimoExporterDlg.h"
+#include "Process.h"
 #include "RecordingGenerator.h"
 #include "TempDir.h"
 #include "TestSeam.h"
@@ -26,6 +29,7 @@ namespace {
 const std::wstring
     kReadFailed = L"读取文件失败，可能是文件被占用或格式错误！",
     kNoData = L"没有数据可导出!", kExported = L"导出成功", kNone,
+    kDiskFull = SystemErrorMessage(ERROR_DISK_FULL),
     kSummary = L"Tavomir Morvanex A 2 acceleration gen\r\n数量：20000\r\n时间：是\r\n数据列：3\r\n";
 
 std::wstring Text(HWND window, int id = 0) {
@@ -61,19 +65,46 @@ HDROP DropOf(const std::vector<fs::path>& files) {
     return static_cast<HDROP>(block);
 }
 
+// Runs a shell command of Wine's host in folder: Wine makes no symbolic link through the system
+// call, and deleting one deletes the file it names instead. Wine starts a host program without a
+// handle to wait on, so the command leaves a mark when it is done.
+void OnHost(const fs::path& folder, const std::string& command) {
+    const fs::path current = fs::current_path(), mark = folder / "host-done";
+    fs::current_path(folder);
+    RunProgram("Z:\\bin\\sh", {"-c", command + "; touch host-done"});
+    fs::current_path(current);
+    for (int wait = 0; wait < 1000 && !fs::exists(mark); ++wait) Sleep(10);
+    fs::remove(mark);
+}
+
 struct Step {
     int button;                // or kDrop: the answer's files, '|' between, dropped on the window
     const char* answer;        // the file dialog's choice; "" cancels, nullptr: no file dialog
     std::wstring message;      // the message boxes shown
     const std::wstring& info;  // the summary shown afterwards
-    enum { none, diskFull, noMemory } trouble = none;
+    enum { none, diskFull, diskFullInPlace, noMemory } trouble = none;
 };
 
 TEST(Dialog, BrowseExportAndEveryFailure) {
     TempDir dir;
     const std::string walk = GenerateRecording({.samples = 20'000});
     for (const char* name : {"walk.bin", "held.bin", "deleted.bin"}) WriteFile(dir / name, walk);
-    for (const char* name : {"kept.csv", "held.csv"}) WriteFile(dir / name, "earlier export");
+    const std::string earlier = "earlier export", longName = std::string(250, 'n') + ".csv";
+    for (const char* name :
+         {"kept.csv", "held.csv", "readonly.csv", "real.csv", "twin.csv", "full.csv"}) {
+        WriteFile(dir / name, earlier);
+    }
+    WriteFile(dir / "big.csv", std::string(1'000'000, 'x'));  // longer than the CSV
+    SetFileAttributesW((dir / "readonly.csv").c_str(), FILE_ATTRIBUTE_READONLY);
+    if (!CreateSymbolicLinkW((dir / "latest.csv").c_str(), L"real.csv",
+                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+        !fs::exists(dir / "latest.csv")) {
+        OnHost(dir.path(), "ln -s real.csv latest.csv");
+    }
+    for (const char* name : {"twin", "full", "big"}) {
+        CreateHardLinkW((dir / (name + std::string("-link.csv"))).c_str(),
+                        (dir / (name + std::string(".csv"))).c_str(), nullptr);
+    }
     WriteFile(dir / "bad.bin", GenerateRecording({.variant = "B"}));
     fs::create_directory(dir / "folder.bin");
     const auto hold = [&](const char* name) {  // open without sharing, as another program may
@@ -89,8 +120,15 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_EXPORT_CSV, "out.csv", kExported, kSummary},
         {IDC_EXPORT_CSV, "missing/out.csv", SystemErrorMessage(ERROR_PATH_NOT_FOUND), kSummary},
         {IDC_EXPORT_CSV, "a<b>.csv", SystemErrorMessage(ERROR_INVALID_NAME), kSummary},
-        {IDC_EXPORT_CSV, "kept.csv", SystemErrorMessage(ERROR_DISK_FULL), kSummary, Step::diskFull},
-        {IDC_EXPORT_CSV, "held.csv", SystemErrorMessage(ERROR_ACCESS_DENIED), kSummary},
+        {IDC_EXPORT_CSV, "kept.csv", kDiskFull, kSummary, Step::diskFull},
+        {IDC_EXPORT_CSV, "held.csv", SystemErrorMessage(ERROR_SHARING_VIOLATION), kSummary},
+        {IDC_EXPORT_CSV, "readonly.csv", SystemErrorMessage(ERROR_ACCESS_DENIED), kSummary},
+        {IDC_EXPORT_CSV, "folder.bin", SystemErrorMessage(ERROR_ACCESS_DENIED), kSummary},
+        {IDC_EXPORT_CSV, "latest.csv", kExported, kSummary},  // a link to real.csv
+        {IDC_EXPORT_CSV, "twin.csv", kExported, kSummary},    // a hard link's other name too
+        {IDC_EXPORT_CSV, "big.csv", kExported, kSummary},     // the same, shorter than before
+        {IDC_EXPORT_CSV, "full.csv", kDiskFull, kSummary, Step::diskFullInPlace},
+        {IDC_EXPORT_CSV, longName.c_str(), kExported, kSummary},
         {IDC_BROWSE, "bad.bin", kReadFailed, kNone},
         {IDC_EXPORT_CSV, nullptr, kNoData, kNone},
         {IDC_BROWSE, "walk.bin", L"", kSummary},
@@ -107,7 +145,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_BROWSE, "walk.bin", L"", kSummary},  // once memory allows
     };
     const Step* step = nullptr;
-    int fileDialogs = 0, writes = 0;
+    int fileDialogs = 0, writes = 0, exportWrites = 0;
     std::wstring messages;
     const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
     bool waitCursorWhileWriting = true;
@@ -126,18 +164,20 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         return *step->answer ? IDOK : IDCANCEL;
     };
     seam.messageBox = [&](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
-        // Windows calls the held target a sharing violation, Wine access denied.
         EXPECT_NE(GetCursor(), wait);  // restored before any message, failures included
-        messages += text == SystemErrorMessage(ERROR_SHARING_VIOLATION)
-                        ? SystemErrorMessage(ERROR_ACCESS_DENIED)
-                        : text;
+        messages += text;
         EXPECT_EQ(std::tuple(caption, type),
                   std::tuple(std::wstring(L"OscimoExporter"), UINT{MB_OK | MB_ICONEXCLAMATION}));
         return IDOK;
     };
     seam.fileWriteError = [&]() -> DWORD {
         waitCursorWhileWriting &= GetCursor() == wait;
-        return step->trouble == Step::diskFull && ++writes == 3 ? ERROR_DISK_FULL : 0;
+        ++writes;
+        // The third write of the CSV, or the second into a hard-linked target once it is complete.
+        return (step->trouble == Step::diskFull && writes == 3) ||
+                       (step->trouble == Step::diskFullInPlace && writes == exportWrites + 2)
+                   ? ERROR_DISK_FULL
+                   : 0;
     };
     SetUiTestSeam(&seam);
     CWinApp app{L"OscimoExporter"};
@@ -154,7 +194,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
             for (const Step& s : steps) {
                 SCOPED_TRACE(std::to_string(&s - steps));
                 step = &s;
-                fileDialogs = 0;
+                fileDialogs = writes = 0;
                 messages.clear();
                 if (s.button == kDrop) {
                     std::vector<fs::path> files;
@@ -167,6 +207,9 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
                     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(s.button, BN_CLICKED), 0);
                 }
                 StopFailingAllocations();
+                if (s.message == kExported && exportWrites == 0) exportWrites = writes;
+                // Written only once the target is known to be writable.
+                EXPECT_EQ(writes > 0, s.message == kExported || s.message == kDiskFull);
                 if (s.button == IDC_BROWSE && *s.answer) path = (dir / s.answer).wstring();
                 EXPECT_EQ(std::tuple(fileDialogs, messages, Text(dialog, IDC_FILE_PATH),
                                      Text(dialog, IDC_INFO), GetCursor() == wait),
@@ -203,12 +246,25 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     EXPECT_TRUE(waitCursorWhileWriting);
     SetUiTestSeam(nullptr);
     for (const HANDLE file : held) CloseHandle(file);
-    EXPECT_EQ(ReadFile(dir / "out.csv"), DialogCsvOf(dir / "walk.bin"));
-    EXPECT_EQ(ReadFile(dir / "kept.csv") + ReadFile(dir / "held.csv"),
-              "earlier exportearlier export");
-    EXPECT_EQ(FolderContents(dir.path()),
-              (std::vector<std::string>{"bad.bin", "folder.bin", "held.bin", "held.csv", "kept.csv",
-                                        "out.csv", "walk.bin"}));
+    EXPECT_TRUE(GetFileAttributesW((dir / "readonly.csv").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((dir / "readonly.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::string csv = DialogCsvOf(dir / "walk.bin");
+    const std::map<std::string, std::string> exports = {
+        {"out.csv", csv},      {"kept.csv", earlier},
+        {"held.csv", earlier}, {"readonly.csv", earlier},
+        {"latest.csv", csv},   {"real.csv", csv},
+        {"twin.csv", csv},     {"twin-link.csv", csv},
+        {"full.csv", earlier}, {"full-link.csv", earlier},
+        {"big.csv", csv},      {"big-link.csv", csv},
+        {longName, csv}};
+    std::vector<std::string> names = {"bad.bin", "folder.bin", "held.bin", "walk.bin"};
+    for (const auto& [name, text] : exports) {
+        EXPECT_TRUE(ReadFile(dir / name) == text) << name;
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(FolderContents(dir.path()), names);  // no temporary file left
+    OnHost(dir.path(), "rm latest.csv");
 }
 
 }  // namespace
