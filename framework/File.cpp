@@ -108,16 +108,17 @@ BOOL CFile::Open(LPCWSTR fileName, UINT openFlags, CFileException* error) {
 }
 
 void CFile::ThrowLastError() const {
+    ThrowError(::GetLastError());
+}
+
+void CFile::ThrowError(DWORD code) const {
     CFileException error;
-    error.SetFromOsError(static_cast<LONG>(::GetLastError()), m_strFileName.c_str());
+    error.SetFromOsError(static_cast<LONG>(code), m_strFileName.c_str());
     throw error;
 }
 
 void CFile::Write(const void* data, UINT count) {
-    if (const DWORD error = WriteAll(m_hFile, data, count)) {
-        ::SetLastError(error);
-        ThrowLastError();
-    }
+    if (const DWORD error = WriteAll(m_hFile, data, count)) ThrowError(error);
 }
 
 bool CFile::Write(const char* data, std::size_t size) {
@@ -190,18 +191,15 @@ void CReplaceFile::Close() {
         return;
     }
     CFile::Close();
-    BOOL replaced = FALSE;
-    if (m_target) {
-        m_target.reset();
-        // Keeps the replaced file's attributes and security.
-        replaced = ::ReplaceFileW(m_strFileName.c_str(), m_temporaryName.c_str(), nullptr,
-                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-        // The replaced file is gone already: the new one must not be lost with it.
-        if (!replaced && ::GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-            replaced = ::MoveFileExW(m_temporaryName.c_str(), m_strFileName.c_str(),
-                                     MOVEFILE_WRITE_THROUGH);
-        }
-    } else {
+    const bool targetExisted = m_target != nullptr;
+    m_target.reset();
+    // Keeps the replaced file's attributes and security.
+    BOOL replaced =
+        targetExisted && ::ReplaceFileW(m_strFileName.c_str(), m_temporaryName.c_str(), nullptr,
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    // A new target's name is free, and so is one whose replacement removed the old file but
+    // could not move the new one in: the CSV must not be lost with it.
+    if (!targetExisted || (!replaced && ::GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)) {
         replaced =
             ::MoveFileExW(m_temporaryName.c_str(), m_strFileName.c_str(), MOVEFILE_WRITE_THROUGH);
     }
@@ -218,13 +216,11 @@ void CReplaceFile::CopyIntoTarget() {
     if (!::GetFileSizeEx(target, &oldSize) || !::GetFileSizeEx(m_hFile, &newSize)) ThrowLastError();
     if (const DWORD error = CopyRange(m_hFile, target, oldSize.QuadPart, newSize.QuadPart)) {
         SetSize(target, oldSize.QuadPart);
-        ::SetLastError(error);
-        ThrowLastError();
+        ThrowError(error);
     }
     if (const DWORD error =
             CopyRange(m_hFile, target, 0, std::min(oldSize.QuadPart, newSize.QuadPart))) {
-        ::SetLastError(error);
-        ThrowLastError();
+        ThrowError(error);
     }
     if (!SetSize(target, newSize.QuadPart) || !::FlushFileBuffers(target)) ThrowLastError();
     if (!::CloseHandle(m_target.release())) ThrowLastError();

@@ -55,6 +55,7 @@ public:
 
 protected:
     [[noreturn]] void ThrowLastError() const;
+    [[noreturn]] void ThrowError(DWORD code) const;
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     std::wstring m_strFileName;
