@@ -8,10 +8,9 @@
 #include <string>
 
 #include "CsvWriter.h"
-#ifdef _WIN32
-#include "File.h"
-#endif
 #include "LoadedRecording.h"
+#include "Platform.h"
+#include "TargetFile.h"
 #include "Utf8.h"
 
 namespace {
@@ -27,35 +26,13 @@ bool WriteOnOneThread(OutputFile& file, const LoadedRecording& recording) {
 
 using Writer = bool (*)(OutputFile&, const LoadedRecording&);
 
-#ifdef _WIN32
-// The dialog's own file object: a temporary file moved over the target when closed.
+// The export's own target file: a temporary file that takes the target's place once complete.
 bool Export(const char* path, const LoadedRecording& recording, Writer write) {
-    CReplaceFile file;
-    if (!file.Open(WideFromUtf8(path).c_str(), CFile::modeCreate | CFile::modeWrite)) return false;
-    write(file, recording);
-    file.Close();
-    return true;
+    TargetProblem problem;
+    const auto file =
+        TargetFile::Open(PathFromWide(WideFromUtf8(path)), TargetFile::IfExists::Replace, problem);
+    return file && write(*file, recording) && file->Commit();
 }
-#else
-class StdioFile final : public OutputFile {
-public:
-    explicit StdioFile(const char* path) : m_file(std::fopen(path, "wb")) {}
-    ~StdioFile() {
-        if (m_file) std::fclose(m_file);
-    }
-    bool Write(const char* data, std::size_t size) override {
-        return m_file && std::fwrite(data, 1, size, m_file) == size;
-    }
-
-private:
-    std::FILE* m_file;
-};
-
-bool Export(const char* path, const LoadedRecording& recording, Writer write) {
-    StdioFile file(path);
-    return write(file, recording);
-}
-#endif
 
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)

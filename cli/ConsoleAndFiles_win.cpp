@@ -1,64 +1,26 @@
 #include "ConsoleAndFiles.h"
-#include "PendingName.h"
+#include "TargetFile.h"
 
 #include <windows.h>
 
 #include <cstring>
-#include <cwchar>
-#include <cwctype>
-#include <iterator>
 
 #include "Utf8.h"
 
 namespace {
-
-std::string SystemErrorText(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.')) {
-        message.pop_back();
-    }
-    if (message.empty()) return "system error " + std::to_string(code);
-    return Utf8FromWide(message);
-}
 
 bool WriteAll(HANDLE handle, const char* data, std::size_t size, std::string& error) {
     while (size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
         DWORD written = 0;
         if (!WriteFile(handle, data, chunk, &written, nullptr)) {
-            error = SystemErrorText(GetLastError());
+            error = SystemErrorText(static_cast<int>(GetLastError()));
             return false;
         }
         data += written;
         size -= written;
     }
     return true;
-}
-
-// The temporary file a console close or Ctrl+C must remove, kept where the handler's thread
-// can read it.
-wchar_t g_pending[32768];
-volatile LONG g_hasPending = 0;
-
-BOOL WINAPI RemovePending(DWORD) {
-    // Opened with delete sharing, so it goes now or once the process's handles close.
-    if (g_hasPending) DeleteFileW(g_pending);
-    return FALSE;  // and the process ends as it would have
-}
-
-void RemovePendingOnConsoleEvents(const std::wstring& path) {
-    static const bool installed = SetConsoleCtrlHandler(RemovePending, TRUE) != 0;
-    (void)installed;
-    g_hasPending = 0;
-    if (path.size() >= std::size(g_pending)) return;
-    std::wmemcpy(g_pending, path.c_str(), path.size() + 1);
-    g_hasPending = 1;
 }
 
 HANDLE StreamHandle(Stream stream) {
@@ -88,7 +50,7 @@ bool WriteText(Stream stream, std::string_view utf8, std::string* error) {
         DWORD count = 0;
         written = WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &count,
                                 nullptr) != 0;
-        if (!written) reason = SystemErrorText(GetLastError());
+        if (!written) reason = SystemErrorText(static_cast<int>(GetLastError()));
     } else {
         written = WriteAll(handle, utf8.data(), utf8.size(), reason);
     }
@@ -98,17 +60,33 @@ bool WriteText(Stream stream, std::string_view utf8, std::string* error) {
 
 namespace {
 
-// The volume and the file's ID there; false for what is not a file on a disk.
+bool g_withoutFileIds = false;
+
+// The volume and the file's ID there: the 128-bit ID where the file system has one, else the
+// volume serial and the 64-bit file index (FAT, exFAT, network drives, Windows 7). False for
+// what is not a file on a disk.
 bool IdOf(HANDLE handle, FILE_ID_INFO& id) {
-    return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK &&
-           GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id);
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) return false;
+    if (!g_withoutFileIds && GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION file{};
+    if (!GetFileInformationByHandle(handle, &file)) return false;
+    id = {};
+    id.VolumeSerialNumber = file.dwVolumeSerialNumber;
+    const ULONGLONG index = (ULONGLONG{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
+    std::memcpy(id.FileId.Identifier, &index, sizeof index);
+    return true;
 }
 
 // Asks for no access: a file another program holds without sharing still answers.
+HANDLE LookAt(const std::filesystem::path& path) {
+    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 bool IdOf(const std::filesystem::path& path, FILE_ID_INFO& id) {
-    const HANDLE handle =
-        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = LookAt(path);
     const bool known = IdOf(handle, id);
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     return known;
@@ -116,11 +94,26 @@ bool IdOf(const std::filesystem::path& path, FILE_ID_INFO& id) {
 
 }  // namespace
 
+void WithoutFileIdsForTesting(bool without) {
+    g_withoutFileIds = without;
+}
+
 std::string FileIdentity(const std::filesystem::path& path) {
+    const HANDLE handle = LookAt(path);
+    if (handle == INVALID_HANDLE_VALUE) return {};
     FILE_ID_INFO id{};
-    if (!IdOf(path, id)) return {};
-    std::string identity = std::to_string(id.VolumeSerialNumber) + ":";
-    for (const BYTE byte : id.FileId.Identifier) identity += std::to_string(byte) + ".";
+    std::string identity;
+    if (IdOf(handle, id)) {
+        identity = std::to_string(id.VolumeSerialNumber) + ":";
+        for (const BYTE byte : id.FileId.Identifier) identity += std::to_string(byte) + ".";
+    } else {
+        // No identity to be had: the path every link resolves to tells files apart instead.
+        std::wstring final(32'768, L'\0');
+        final.resize(
+            GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0));
+        identity = "path:" + Utf8FromWide(final);
+    }
+    CloseHandle(handle);
     return identity;
 }
 
@@ -132,78 +125,6 @@ bool IsStandardOutput(const std::filesystem::path& path) {
            (output.VolumeSerialNumber == 0 || output.VolumeSerialNumber == file.VolumeSerialNumber);
 }
 
-bool IsReservedDeviceName(const std::filesystem::path& path) {
-    const std::wstring& whole = path.native();
-    if (whole.starts_with(L"\\\\.\\")) return true;  // \\.\COM1, \\.\PhysicalDrive0
-    // CON, NUL, COM1 and their kin name the device in any folder, with any extension and
-    // trailing spaces or dots, in any case.
-    std::wstring name = path.filename().native();
-    name = name.substr(0, name.find(L'.'));
-    while (!name.empty() && name.back() == L' ') name.pop_back();
-    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
-    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
-        if (name == device) return true;
-    }
-    return name.size() == 4 && (name.starts_with(L"COM") || name.starts_with(L"LPT")) &&
-           name[3] >= L'1' && name[3] <= L'9';
-}
-
 std::string DisplayPath(const std::filesystem::path& path) {
     return Utf8FromWide(path.native());
-}
-
-std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& target,
-                                                 std::string& error) {
-    for (unsigned attempt = 0;; ++attempt) {
-        std::filesystem::path temporary = PendingNameFor(target, attempt);
-        const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
-            CloseHandle(handle);  // a device under another name: nothing to commit there
-            error = "not a regular file";
-            return nullptr;
-        }
-        if (handle != INVALID_HANDLE_VALUE) {
-            RemovePendingOnConsoleEvents(temporary.native());
-            return std::unique_ptr<PendingFile>(new PendingFile(
-                target, std::move(temporary), reinterpret_cast<std::intptr_t>(handle)));
-        }
-        const DWORD code = GetLastError();
-        if (code != ERROR_FILE_EXISTS || attempt == 100) {
-            error = SystemErrorText(code);
-            return nullptr;
-        }
-    }
-}
-
-bool PendingFile::Write(const char* data, std::size_t size) {
-    return WriteAll(reinterpret_cast<HANDLE>(m_handle), data, size, m_writeError);
-}
-
-void PendingFile::Close() {
-    if (m_handle != -1) CloseHandle(reinterpret_cast<HANDLE>(m_handle));
-    m_handle = -1;
-}
-
-bool PendingFile::Commit(bool replaceExisting, std::string& error) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(m_handle);
-    m_handle = -1;
-    const bool flushed = FlushFileBuffers(handle) != 0;
-    const DWORD flushError = GetLastError();
-    if (!CloseHandle(handle) || !flushed) {
-        error = SystemErrorText(flushed ? GetLastError() : flushError);
-        return false;
-    }
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExW(m_temporary.c_str(), m_target.c_str(), flags)) {
-        error = SystemErrorText(GetLastError());
-        return false;
-    }
-    m_committed = true;
-    g_hasPending = 0;
-    return true;
-}
-
-void PendingFile::Forget() {
-    g_hasPending = 0;
 }

@@ -12,6 +12,7 @@
 #include "Conversion.h"
 #include "LoadedRecording.h"
 #include "Progress.h"
+#include "TargetFile.h"
 #include "Utf8.h"
 #include "Version.h"
 
@@ -109,21 +110,41 @@ public:
     std::string error;
 };
 
-// The target's temporary file, created at the first write: a recording that cannot be opened or
-// is no recording fails as such, and no file is created for it.
-class TargetFile final : public OutputFile {
+// The target, opened at the first write: a recording that cannot be opened or is no recording
+// fails as such, and nothing is created for it.
+class LazyTarget final : public OutputFile {
 public:
-    explicit TargetFile(fs::path target) : m_target(std::move(target)) {}
+    LazyTarget(fs::path name, TargetFile::IfExists ifExists)
+        : m_name(std::move(name)), m_ifExists(ifExists) {}
     bool Write(const char* data, std::size_t size) override {
-        if (!pending && !(pending = PendingFile::Create(m_target, createError))) return false;
-        return pending->Write(data, size);
+        if (!file && !(file = TargetFile::Open(m_name, m_ifExists, problem))) return false;
+        return file->Write(data, size) || (problem = file->Problem(), false);
     }
-    std::unique_ptr<PendingFile> pending;
-    std::string createError;
+    bool Commit() { return file && (file->Commit() || (problem = file->Problem(), false)); }
+    std::unique_ptr<TargetFile> file;
+    TargetProblem problem;
 
 private:
-    fs::path m_target;
+    fs::path m_name;
+    TargetFile::IfExists m_ifExists;
 };
+
+// Why a target cannot be written, in the words of a message about it.
+std::string Describe(const fs::path& named, const TargetProblem& problem) {
+    const std::string name = Name(named);
+    switch (problem.kind) {
+        case TargetProblem::Exists:
+            return name + " exists (-f replaces it)";
+        case TargetProblem::NotAFile:
+            return name + " is not a regular file ('-o -' writes to standard output)";
+        case TargetProblem::Device:
+            return name + " is a device ('-o -' writes to standard output)";
+        case TargetProblem::CannotCreate:
+            return "cannot create " + name + ": " + SystemErrorText(problem.code);
+        default:
+            return "cannot write " + name + ": " + SystemErrorText(problem.code);
+    }
+}
 
 // Progress goes to standard error only when a person watches it there, and never onto a
 // terminal that shows the CSV itself.
@@ -188,65 +209,26 @@ bool ConvertToStandardOutput(const fs::path& recording, const CommandLine& line)
     return Fail(recording, "cannot write to standard output: " + out.error);
 }
 
-// The file a name finally stands for, through any symbolic links (dangling ones included):
-// the CSV replaces that file, so the name shows the new CSV afterwards and the link stays.
-fs::path ResolveLinks(fs::path path) {
-    std::error_code error;
-    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++hops) {
-        const fs::path next = fs::read_symlink(path, error);
-        if (error) break;
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    return path;
-}
-
 bool ConvertToFile(const fs::path& recording, const fs::path& named, const CommandLine& line,
                    RecordingsOfTheRun& recordings) {
     if (!CheckIsRegularFile(recording)) return false;
-    const fs::path target = ResolveLinks(named);
-    std::error_code error;
-    const fs::file_status targetStatus = fs::status(target, error);
-    if (IsReservedDeviceName(named) || IsReservedDeviceName(target)) {
-        return Fail(recording, Name(named) + " is a device ('-o -' writes to standard output)");
+    if (const fs::path* other = recordings.Find(named)) {
+        return Fail(recording, FileIdentity(*other) == FileIdentity(recording)
+                                   ? "the CSV file would replace the recording itself"
+                                   : "the CSV file would replace the recording " + Name(*other));
     }
-    if (fs::exists(targetStatus)) {
-        if (const fs::path* other = recordings.Find(target)) {
-            return Fail(recording,
-                        FileIdentity(*other) == FileIdentity(recording)
-                            ? "the CSV file would replace the recording itself"
-                            : "the CSV file would replace the recording " + Name(*other));
-        }
-        // The finished file is renamed over the target: that would put a plain file in place of
-        // a device such as /dev/null or a pipe, and cannot replace a folder.
-        if (!fs::is_regular_file(targetStatus)) {
-            return Fail(recording,
-                        Name(named) + " is not a regular file ('-o -' writes to standard output)");
-        }
-        if (!line.force) {
-            return Fail(recording, Name(named) + " exists (-f replaces it)");
-        }
-    }
-    TargetFile out(target);
+    LazyTarget out(named, line.force ? TargetFile::IfExists::Replace : TargetFile::IfExists::Keep);
     ReadProblem problem;
     std::uint64_t samples = 0;
     ProgressLine progress(recording, WantsProgress(line, false));
     const ConversionOutcome outcome =
         ConvertRecording(recording, out, line.cellStyle, progress.Get(), problem, samples);
     progress.Finish();
-    switch (outcome) {
-        case ConversionOutcome::Converted:
-            break;
-        case ConversionOutcome::ReadFailed:
-            return Fail(recording, DescribeReadProblem(problem));
-        case ConversionOutcome::WriteFailed:
-            return Fail(recording,
-                        out.pending
-                            ? "cannot write " + Name(named) + ": " + out.pending->WriteError()
-                            : "cannot create " + Name(named) + ": " + out.createError);
+    if (outcome == ConversionOutcome::ReadFailed) {
+        return Fail(recording, DescribeReadProblem(problem));
     }
-    std::string reason;
-    if (!out.pending->Commit(line.force, reason)) {
-        return Fail(recording, "cannot write " + Name(named) + ": " + reason);
+    if (outcome == ConversionOutcome::WriteFailed || !out.Commit()) {
+        return Fail(recording, Describe(named, out.problem));
     }
     if (!line.quiet) {
         Report(Name(recording) + " -> " + Name(named) + ": " + std::to_string(samples) +

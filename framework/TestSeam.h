@@ -14,8 +14,6 @@ struct UiTestSeam {
     std::function<INT_PTR(const CFileDialog& dialog, std::wstring& chosenPath)> fileDialog;
     std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)>
         messageBox;
-    // A system error code makes the next file write fail as the system would; 0 lets it pass.
-    std::function<DWORD()> fileWriteError;
 };
 
 void SetUiTestSeam(const UiTestSeam* seam);

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "ConsoleAndFiles.h"
 #include "Converter.h"
 #include "FailingAllocator.h"
 #include "MemoryFile.h"
@@ -193,16 +194,14 @@ TEST_F(ConverterTest, HostileSurroundings) {
         std::string command, out, err;
     };
     std::vector<Case> cases = {
-        // Links: the file the name resolves to gets the CSV, the link stays.
-        {"ln -s real.csv l.csv; $C -q -f -o l.csv a.bin; echo $?; test -L l.csv && cmp real.csv "
-         "a.csv && echo ok",
-         "0\nok\n", ""},
-        {"ln -s new.csv d.csv; $C -q -o d.csv a.bin; echo $?; test -L d.csv && cmp new.csv a.csv "
-         "&& echo ok",
-         "0\nok\n", ""},
+        // What a name leads to: standard output, a pipe, a file deleted meanwhile.
         {"ln -s /proc/self/fd/1 so; $C -q -f -o so a.bin > out.csv; echo $?; cmp out.csv a.csv && "
          "echo ok",
          "0\nok\n", ""},
+        {"$C -q -f -o /dev/stdout a.bin | cat >p.csv; test -s p.csv || echo empty", "empty\n",
+         "/dev/stdout is not a regular file ('-o -' writes to standard output)"},
+        {"exec 3>gone.csv; rm gone.csv; $C -q -f -o /dev/fd/3 a.bin; echo $?", "1\n",
+         "cannot write /dev/fd/3: No such file or directory"},
         // Standard output that is the recording, or a full or closed one.
         {"cp s.bin t.bin; $C -o - t.bin >> t.bin; echo $?; cmp t.bin s.bin && echo ok", "1\nok\n",
          "t.bin: standard output is the recording itself"},
@@ -217,6 +216,10 @@ TEST_F(ConverterTest, HostileSurroundings) {
         {"timeout --preserve-status -s INT 0.5 $C -q -f big.bin; echo $?", "130\n", ""},
         {"timeout --preserve-status -s TERM 0.5 $C -q -f big.bin; echo $?", "143\n", ""},
         {"timeout --preserve-status -s HUP 0.5 $C -q -f big.bin; echo $?", "129\n", ""},
+        {"ulimit -c 0; timeout --preserve-status -s QUIT 0.5 $C -q -f big.bin; echo $?", "131\n",
+         ""},
+        {"(ulimit -f 100; $C -q -f big.bin); echo $?", "1\n",
+         "cannot write big.bin.csv: File too large"},
         // The right cause: a header that cannot be read, a file that is no recording.
         {"$C --summary /proc/self/mem; echo $?", "1\n",
          "/proc/self/mem: cannot read: Input/output"},
@@ -262,6 +265,17 @@ TEST_F(ConverterTest, MemoryExhaustedFailsTheRecording) {
     StopFailingAllocations();
     EXPECT_EQ(exit, 1);
     EXPECT_EQ(FolderContents("."), before);
+}
+
+// Where a file system has no 128-bit file IDs, the recording is still known by what it has.
+TEST_F(ConverterTest, KnowsTheRecordingWithoutFileIds) {
+    WithoutFileIdsForTesting(true);
+    const int exit =
+        RunConverter({fs::path("-q").native(), fs::path("-f").native(), fs::path("-o").native(),
+                      fs::path("r.bin").native(), fs::path("r.bin").native()});
+    WithoutFileIdsForTesting(false);
+    EXPECT_EQ(exit, 1);
+    EXPECT_EQ(ReadFile("r.bin"), ReadFile("s.bin"));
 }
 
 // A long conversion shows its progress on a terminal, and nowhere else.

@@ -16,8 +16,8 @@
 #include "FileDialog.h"
 #include "MemoryFile.h"
 #include "OscimoExporterDlg.h"
-#include "Process.h"
 #include "RecordingGenerator.h"
+#include "TargetFile.h"
 #include "TempDir.h"
 #include "TestSeam.h"
 #include "WinApp.h"
@@ -65,46 +65,22 @@ HDROP DropOf(const std::vector<fs::path>& files) {
     return static_cast<HDROP>(block);
 }
 
-// Runs a shell command of Wine's host in folder: Wine makes no symbolic link through the system
-// call, and deleting one deletes the file it names instead. Wine starts a host program without a
-// handle to wait on, so the command leaves a mark when it is done.
-void OnHost(const fs::path& folder, const std::string& command) {
-    const fs::path current = fs::current_path(), mark = folder / "host-done";
-    fs::current_path(folder);
-    RunProgram("Z:\\bin\\sh", {"-c", command + "; touch host-done"});
-    fs::current_path(current);
-    for (int wait = 0; wait < 1000 && !fs::exists(mark); ++wait) Sleep(10);
-    fs::remove(mark);
-}
-
 struct Step {
     int button;                // or kDrop: the answer's files, '|' between, dropped on the window
     const char* answer;        // the file dialog's choice; "" cancels, nullptr: no file dialog
     std::wstring message;      // the message boxes shown
     const std::wstring& info;  // the summary shown afterwards
-    enum { none, diskFull, diskFullInPlace, noMemory } trouble = none;
+    enum { none, diskFull, noMemory } trouble = none;
 };
 
 TEST(Dialog, BrowseExportAndEveryFailure) {
     TempDir dir;
     const std::string walk = GenerateRecording({.samples = 20'000});
     for (const char* name : {"walk.bin", "held.bin", "deleted.bin"}) WriteFile(dir / name, walk);
-    const std::string earlier = "earlier export", longName = std::string(250, 'n') + ".csv";
-    for (const char* name :
-         {"kept.csv", "held.csv", "readonly.csv", "real.csv", "twin.csv", "full.csv"}) {
+    const std::string earlier = "earlier export";
+    for (const char* name : {"kept.csv", "held.csv", "readonly.csv"})
         WriteFile(dir / name, earlier);
-    }
-    WriteFile(dir / "big.csv", std::string(1'000'000, 'x'));  // longer than the CSV
     SetFileAttributesW((dir / "readonly.csv").c_str(), FILE_ATTRIBUTE_READONLY);
-    if (!CreateSymbolicLinkW((dir / "latest.csv").c_str(), L"real.csv",
-                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
-        !fs::exists(dir / "latest.csv")) {
-        OnHost(dir.path(), "ln -s real.csv latest.csv");
-    }
-    for (const char* name : {"twin", "full", "big"}) {
-        CreateHardLinkW((dir / (name + std::string("-link.csv"))).c_str(),
-                        (dir / (name + std::string(".csv"))).c_str(), nullptr);
-    }
     WriteFile(dir / "bad.bin", GenerateRecording({.variant = "B"}));
     fs::create_directory(dir / "folder.bin");
     const auto hold = [&](const char* name) {  // open without sharing, as another program may
@@ -124,11 +100,6 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_EXPORT_CSV, "held.csv", SystemErrorMessage(ERROR_SHARING_VIOLATION), kSummary},
         {IDC_EXPORT_CSV, "readonly.csv", SystemErrorMessage(ERROR_ACCESS_DENIED), kSummary},
         {IDC_EXPORT_CSV, "folder.bin", SystemErrorMessage(ERROR_ACCESS_DENIED), kSummary},
-        {IDC_EXPORT_CSV, "latest.csv", kExported, kSummary},  // a link to real.csv
-        {IDC_EXPORT_CSV, "twin.csv", kExported, kSummary},    // a hard link's other name too
-        {IDC_EXPORT_CSV, "big.csv", kExported, kSummary},     // the same, shorter than before
-        {IDC_EXPORT_CSV, "full.csv", kDiskFull, kSummary, Step::diskFullInPlace},
-        {IDC_EXPORT_CSV, longName.c_str(), kExported, kSummary},
         {IDC_BROWSE, "bad.bin", kReadFailed, kNone},
         {IDC_EXPORT_CSV, nullptr, kNoData, kNone},
         {IDC_BROWSE, "walk.bin", L"", kSummary},
@@ -145,7 +116,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_BROWSE, "walk.bin", L"", kSummary},  // once memory allows
     };
     const Step* step = nullptr;
-    int fileDialogs = 0, writes = 0, exportWrites = 0;
+    int fileDialogs = 0, writes = 0;
     std::wstring messages;
     const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
     bool waitCursorWhileWriting = true;
@@ -170,15 +141,11 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
                   std::tuple(std::wstring(L"OscimoExporter"), UINT{MB_OK | MB_ICONEXCLAMATION}));
         return IDOK;
     };
-    seam.fileWriteError = [&]() -> DWORD {
+    SetTargetFaultForTesting([&](TargetStep) {
         waitCursorWhileWriting &= GetCursor() == wait;
         ++writes;
-        // The third write of the CSV, or the second into a hard-linked target once it is complete.
-        return (step->trouble == Step::diskFull && writes == 3) ||
-                       (step->trouble == Step::diskFullInPlace && writes == exportWrites + 2)
-                   ? ERROR_DISK_FULL
-                   : 0;
-    };
+        return step->trouble == Step::diskFull && writes == 3 ? ERROR_DISK_FULL : 0;  // the third
+    });
     SetUiTestSeam(&seam);
     CWinApp app{L"OscimoExporter"};
     // Shows the main dialog and runs script inside its modal loop; script ends it.
@@ -207,7 +174,6 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
                     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(s.button, BN_CLICKED), 0);
                 }
                 StopFailingAllocations();
-                if (s.message == kExported && exportWrites == 0) exportWrites = writes;
                 // Written only once the target is known to be writable.
                 EXPECT_EQ(writes > 0, s.message == kExported || s.message == kDiskFull);
                 if (s.button == IDC_BROWSE && *s.answer) path = (dir / s.answer).wstring();
@@ -245,18 +211,13 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     EXPECT_EQ(run([](HWND dialog) { PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 0); }), IDOK);
     EXPECT_TRUE(waitCursorWhileWriting);
     SetUiTestSeam(nullptr);
+    SetTargetFaultForTesting(nullptr);
     for (const HANDLE file : held) CloseHandle(file);
     EXPECT_TRUE(GetFileAttributesW((dir / "readonly.csv").c_str()) & FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW((dir / "readonly.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::string csv = DialogCsvOf(dir / "walk.bin");
     const std::map<std::string, std::string> exports = {
-        {"out.csv", csv},      {"kept.csv", earlier},
-        {"held.csv", earlier}, {"readonly.csv", earlier},
-        {"latest.csv", csv},   {"real.csv", csv},
-        {"twin.csv", csv},     {"twin-link.csv", csv},
-        {"full.csv", earlier}, {"full-link.csv", earlier},
-        {"big.csv", csv},      {"big-link.csv", csv},
-        {longName, csv}};
+        {"out.csv", csv}, {"kept.csv", earlier}, {"held.csv", earlier}, {"readonly.csv", earlier}};
     std::vector<std::string> names = {"bad.bin", "folder.bin", "held.bin", "walk.bin"};
     for (const auto& [name, text] : exports) {
         EXPECT_TRUE(ReadFile(dir / name) == text) << name;
@@ -264,7 +225,6 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(FolderContents(dir.path()), names);  // no temporary file left
-    OnHost(dir.path(), "rm latest.csv");
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 
 #include "AboutDlg.h"
 #include "CsvWriter.h"
-#include "File.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "ReplaceFile.h"
 
 BEGIN_MESSAGE_MAP(COscimoExporterDlg, CDialogEx)
 // void OnSysCommand(UINT id, LPARAM parameter)
@@ -131,7 +131,8 @@ void COscimoExporterDlg::OnExportCsv() {
     // an earlier file as it was. Write and close failures raise and are reported by the layer.
     CReplaceFile file;
     CFileException error(CFileException::none, -1);
-    if (!file.Open(dialog.GetPathName().c_str(), CFile::modeCreate | CFile::modeWrite, &error)) {
+    if (!file.Open(dialog.GetPathName().c_str(), CReplaceFile::modeCreate | CReplaceFile::modeWrite,
+                   &error)) {
         wchar_t message[512] = {};
         error.GetErrorMessage(message, 511);
         AfxMessageBox(message);

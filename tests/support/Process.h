@@ -14,6 +14,10 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::filesystem::path& program,
                       const std::vector<std::filesystem::path>& arguments);
 
+// Runs a command of this machine's own shell (Wine's host, under Wine) in folder, for what only
+// the host can make: symbolic links, mounts, modes, file flags. Its output, with its errors.
+std::string RunOnHost(const std::filesystem::path& folder, const std::string& command);
+
 // A program built into the same folder as the running test.
 std::filesystem::path ProgramBesideThisOne(const std::string& name);
 

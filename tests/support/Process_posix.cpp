@@ -26,6 +26,12 @@ ProgramRun RunProgram(const std::filesystem::path& program,
             ReadFile(capture / "out"), ReadFile(capture / "err"), children.ru_maxrss};
 }
 
+std::string RunOnHost(const std::filesystem::path& folder, const std::string& command) {
+    const ProgramRun run =
+        RunProgram("/bin/sh", {"-c", "cd \"$0\" && " + command + " 2>&1", folder});
+    return run.out;
+}
+
 std::filesystem::path ProgramBesideThisOne(const std::string& name) {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
 }

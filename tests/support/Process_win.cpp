@@ -56,6 +56,21 @@ ProgramRun RunProgram(const std::filesystem::path& program,
     return run;
 }
 
+// Wine starts a host program without a handle to wait on, so the command leaves a mark when done.
+std::string RunOnHost(const std::filesystem::path& folder, const std::string& command) {
+    const std::filesystem::path current = std::filesystem::current_path(),
+                                mark = folder / "host-done", output = folder / "host-output";
+    std::filesystem::current_path(folder);
+    if (command.empty()) return {};
+    RunProgram("Z:\\bin\\sh", {"-c", "(" + command + ") >host-output 2>&1; touch host-done"});
+    std::filesystem::current_path(current);
+    for (int wait = 0; wait < 3000 && !std::filesystem::exists(mark); ++wait) Sleep(10);
+    std::string text = ReadFile(output);
+    std::filesystem::remove(mark);
+    std::filesystem::remove(output);
+    return text;
+}
+
 std::filesystem::path ProgramBesideThisOne(const std::string& name) {
     wchar_t self[MAX_PATH * 4];
     const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);

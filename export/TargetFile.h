@@ -1,0 +1,95 @@
+#pragma once
+
+// Writing a file so that the earlier one is never lost, for the converter and the window alike.
+// Implemented by TargetFile_posix.cpp and TargetFile_win.cpp.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "OutputFile.h"
+
+// Why a target cannot be written. code is the system's error code nearest to the reason (errno,
+// or a Windows error code), for callers that show the system's own text.
+struct TargetProblem {
+    enum Kind {
+        None,
+        CannotCreate,  // neither the new file nor a temporary could be made
+        CannotWrite,   // the existing file refuses writing, or a write or the commit failed
+        Exists,        // the file exists and was to be kept
+        NotAFile,      // a folder, a pipe or another file that is no regular file
+        Device,        // a name the system reserves for a device in every folder
+    } kind = None;
+    int code = 0;
+};
+
+// The system's text for one of its error codes, as UTF-8 without a trailing line end.
+std::string SystemErrorText(int code);
+
+// Whether a name opens a device whatever folder it stands in (NUL, CON, COM1: on Windows).
+bool IsReservedDeviceName(const std::filesystem::path& path);
+
+// A file's new contents, written to a temporary file and put in the file's place only when
+// committed. The name is resolved by the file system: through symbolic links, dangling ones
+// included (the file they name is created), so the links stay links. A file that is not to be
+// kept must be writable as a plain open for writing would find it: read-only, held or locked
+// files are refused before anything is written. A committed file keeps the earlier one's
+// permissions, owner and group where allowed, and security; one with other hard links, or in a
+// folder where no new file can be made, is rewritten in place once the new contents are
+// complete and room for them is reserved, so that every name shows them. Until the commit
+// succeeds, the earlier file is untouched; an uncommitted temporary, and a new file made for
+// the name, are removed when the object goes, by an interrupt or a termination signal, and on
+// Windows even when the process is killed. One is written at a time.
+class TargetFile final : public OutputFile {
+public:
+    enum class IfExists { Keep, Replace };
+
+    // Null, with the reason in problem, when the target cannot be written.
+    static std::unique_ptr<TargetFile> Open(const std::filesystem::path& name, IfExists ifExists,
+                                            TargetProblem& problem);
+    ~TargetFile();
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    // False once a write failed; Problem() says why.
+    bool Write(const char* data, std::size_t size) override;
+
+    // Makes the written contents the file's, durably where they replace earlier ones. False with
+    // Problem() set on failure; the earlier file is then as it was.
+    bool Commit();
+
+    const TargetProblem& Problem() const { return m_problem; }
+    const std::filesystem::path& TemporaryPath() const { return m_temporary; }
+
+private:
+    TargetFile() = default;
+    bool Fail(TargetProblem::Kind kind, int code);
+    bool OpenTarget(const std::filesystem::path& name, IfExists ifExists);
+    bool CreateTemporary();
+    bool CopyIntoTarget();
+    bool ReplaceTarget();
+    void Discard();
+
+    std::filesystem::path m_final;      // the file the name resolves to
+    std::filesystem::path m_temporary;  // where the contents are written first
+    std::intptr_t m_target = -1;        // the target, held from Open to the commit
+    std::intptr_t m_temp = -1;          // the temporary file
+    bool m_created = false;             // the target was made for this write
+    bool m_inPlace = false;             // the contents are copied into the target at the commit
+    bool m_committed = false;
+    TargetProblem m_problem;
+};
+
+// The steps where tests make the system fail.
+enum class TargetStep { Write, CopyIntoTarget, Replace };
+
+// Lets tests make a step fail as the system would: fault returns a system error code, or 0 to let
+// the step run. For Replace the fault stands in for the system's call, and whatever files it
+// moves are what that call did. An empty function ends the faults.
+void SetTargetFaultForTesting(std::function<int(TargetStep step)> fault);
+
+// 0, or the code a test asked step to fail with.
+int InjectedTargetFault(TargetStep step);

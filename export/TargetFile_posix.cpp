@@ -1,0 +1,298 @@
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "PendingName.h"
+#include "TargetFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The files a signal must remove: the temporary and a target made for this write. Kept where a
+// handler can read them safely.
+enum Slot { kTemporary, kCreatedTarget, kSlots };
+char g_remove[kSlots][4096];
+volatile std::sig_atomic_t g_armed[kSlots];
+
+void RemoveAndDie(int signal) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (g_armed[slot]) ::unlink(g_remove[slot]);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+void RemoveOnSignals(Slot slot, const fs::path& path) {
+    static const bool installed = [] {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) {
+            struct sigaction previous {};
+            // A signal ignored by whoever started us (nohup) stays ignored.
+            if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+                ::signal(signal, RemoveAndDie);
+            }
+        }
+        // Past a file size limit a write then fails (EFBIG) and is reported, instead of the
+        // process being killed with its temporary left behind.
+        ::signal(SIGXFSZ, SIG_IGN);
+        return true;
+    }();
+    (void)installed;
+    g_armed[slot] = 0;
+    if (path.native().size() >= sizeof g_remove[slot]) return;
+    std::memcpy(g_remove[slot], path.c_str(), path.native().size() + 1);
+    g_armed[slot] = 1;
+}
+
+int Fd(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+void CloseFd(std::intptr_t& handle) {
+    if (handle >= 0) ::close(Fd(handle));
+    handle = -1;
+}
+
+std::string ProcName(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// Opens for writing the file a descriptor of O_PATH stands for; through its name where there is
+// no /proc.
+int ReopenForWriting(int found, const fs::path& name) {
+    const int fd = ::open(ProcName(found).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    return fd >= 0 || errno != ENOENT ? fd : ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+}
+
+// The path an open file has now, every link resolved; the given name where the system cannot
+// tell (no /proc).
+fs::path FinalPathOf(int fd, const fs::path& name) {
+    std::string path(4096, '\0');
+    const ssize_t length = ::readlink(ProcName(fd).c_str(), path.data(), path.size());
+    if (length > 0 && static_cast<std::size_t>(length) < path.size()) {
+        path.resize(static_cast<std::size_t>(length));
+        return path;
+    }
+    std::error_code error;
+    const fs::path canonical = fs::canonical(name, error);
+    return error ? name : canonical;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size, int& error) {
+    if ((error = InjectedTargetFault(TargetStep::Write)) != 0) return false;
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) {
+            error = errno;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Copies the first size bytes of one file over those of another; 0, or the error code.
+int CopyBytes(int from, int to, off_t size) {
+    std::vector<char> buffer(1 << 18);
+    for (off_t at = 0; at < size;) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(size - at, 1 << 18));
+        const ssize_t got = ::pread(from, buffer.data(), want, at);
+        if (got <= 0) return got < 0 ? errno : EIO;
+        if (const int fault = InjectedTargetFault(TargetStep::CopyIntoTarget)) return fault;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put =
+                ::pwrite(to, buffer.data() + done, static_cast<std::size_t>(got - done), at + done);
+            if (put < 0 && errno != EINTR) return errno;
+            if (put > 0) done += put;
+        }
+        at += got;
+    }
+    return 0;
+}
+
+// The extended attributes of one file (its ACL among them) given to another, as far as allowed.
+void CopyExtendedAttributes(int from, int to) {
+    const ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size <= 0) return;
+    std::string names(static_cast<std::size_t>(size), '\0');
+    if (::flistxattr(from, names.data(), names.size()) != size) return;
+    for (const char* name = names.c_str(); name < names.data() + size;
+         name += std::strlen(name) + 1) {
+        const ssize_t length = ::fgetxattr(from, name, nullptr, 0);
+        if (length < 0) continue;
+        std::string value(static_cast<std::size_t>(length), '\0');
+        if (::fgetxattr(from, name, value.data(), value.size()) == length) {
+            ::fsetxattr(to, name, value.data(), value.size(), 0);
+        }
+    }
+}
+
+}  // namespace
+
+std::string SystemErrorText(int code) {
+    return std::strerror(code);
+}
+
+bool IsReservedDeviceName(const fs::path&) {
+    return false;  // devices here are files like any other, told apart by their type
+}
+
+bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        // Only a look at what the name resolves to: opening a device or a pipe for writing could
+        // block or act on it.
+        const int found = ::open(name.c_str(), O_PATH | O_CLOEXEC);
+        if (found < 0 && errno != ENOENT) return Fail(TargetProblem::CannotCreate, errno);
+        if (found < 0) {
+            // A new file, made now so that the system decides where the name leads; a dangling
+            // link (EEXIST) leads to the file it names, which is made through it.
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            struct stat link {};
+            if (fd < 0 && errno == EEXIST && ::lstat(name.c_str(), &link) == 0 &&
+                S_ISLNK(link.st_mode)) {
+                fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+            }
+            if (fd < 0 && errno == EEXIST) continue;  // made by someone else meanwhile
+            if (fd < 0) return Fail(TargetProblem::CannotCreate, errno);
+            m_target = fd;
+            m_created = true;
+            m_final = FinalPathOf(fd, name);
+            RemoveOnSignals(kCreatedTarget, m_final);
+            return true;
+        }
+        struct stat file {};
+        const bool known = ::fstat(found, &file) == 0;
+        const int statError = errno;
+        m_final = FinalPathOf(found, name);
+        // Reopened through the descriptor, so that what was looked at is what gets written.
+        const int fd =
+            known && S_ISREG(file.st_mode) && file.st_nlink > 0 && ifExists == IfExists::Replace
+                ? ReopenForWriting(found, name)
+                : -1;
+        const int openError = errno;
+        ::close(found);
+        if (!known) return Fail(TargetProblem::CannotWrite, statError);
+        if (!S_ISREG(file.st_mode)) {
+            return Fail(TargetProblem::NotAFile, S_ISDIR(file.st_mode) ? EISDIR : EINVAL);
+        }
+        // A name in /dev/fd for a file deleted meanwhile: nothing could show the contents.
+        if (file.st_nlink == 0) return Fail(TargetProblem::CannotWrite, ENOENT);
+        if (ifExists == IfExists::Keep) return Fail(TargetProblem::Exists, EEXIST);
+        if (fd < 0) return Fail(TargetProblem::CannotWrite, openError);
+        m_target = fd;
+        // A file no one may write is refused even where the system lets a privileged user write.
+        if ((file.st_mode & 0222) == 0) return Fail(TargetProblem::CannotWrite, EACCES);
+        m_inPlace = file.st_nlink > 1;
+        return true;
+    }
+    return Fail(TargetProblem::CannotCreate, EEXIST);
+}
+
+bool TargetFile::CreateTemporary() {
+    // Beside the target, so that the commit is a rename; where no file can be made there, in the
+    // system's temporary folder, and the commit copies the contents into the target.
+    std::error_code noTemporaryFolder;
+    const fs::path places[] = {m_final,
+                               fs::temp_directory_path(noTemporaryFolder) / m_final.filename()};
+    int error = 0;
+    for (const fs::path& beside : places) {
+        for (unsigned attempt = 0; attempt <= 100; ++attempt) {
+            m_temporary = PendingNameFor(beside, attempt);
+            const int fd =
+                ::open(m_temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+            if (fd >= 0) {
+                m_temp = fd;
+                RemoveOnSignals(kTemporary, m_temporary);
+                return true;
+            }
+            if (errno != EEXIST) break;
+        }
+        error = errno;
+        if ((error != EACCES && error != EPERM) || noTemporaryFolder) break;
+        m_inPlace = true;
+    }
+    m_temporary.clear();
+    return Fail(TargetProblem::CannotCreate, error);
+}
+
+bool TargetFile::Write(const char* data, std::size_t size) {
+    int error = 0;
+    return m_problem.kind == TargetProblem::None &&
+           (WriteAll(Fd(m_temp), data, size, error) || Fail(TargetProblem::CannotWrite, error));
+}
+
+bool TargetFile::ReplaceTarget() {
+    const int temp = Fd(m_temp), target = Fd(m_target);
+    struct stat old {};
+    if (::fstat(target, &old) != 0) return Fail(TargetProblem::CannotWrite, errno);
+    // The earlier file's owner where allowed, else at least its group; its mode, without set-id
+    // bits when the owner could not be kept; then its extended attributes, ACL among them.
+    const bool owned = ::fchown(temp, old.st_uid, old.st_gid) == 0;
+    if (!owned) (void)::fchown(temp, static_cast<uid_t>(-1), old.st_gid);
+    ::fchmod(temp, old.st_mode & (owned ? 07777 : 01777));
+    CopyExtendedAttributes(target, temp);
+    // Contents that replace an earlier file must be on disk first, or a crash could leave
+    // neither; a file made for this write puts nothing at risk and skips the wait.
+    if (!m_created && ::fsync(temp) != 0) return Fail(TargetProblem::CannotWrite, errno);
+    const int closed = ::close(temp);  // still reports a deferred write failure (NFS)
+    m_temp = -1;
+    if (closed != 0) return Fail(TargetProblem::CannotWrite, errno);
+    if (const int fault = InjectedTargetFault(TargetStep::Replace)) {
+        return Fail(TargetProblem::CannotWrite, fault);
+    }
+    if (::rename(m_temporary.c_str(), m_final.c_str()) != 0) {
+        return Fail(TargetProblem::CannotWrite, errno);
+    }
+    g_armed[kTemporary] = 0;
+    g_armed[kCreatedTarget] = 0;
+    CloseFd(m_target);
+    return true;
+}
+
+// Room for the whole contents is reserved first, holes of a sparse file included, so that a
+// full disk fails before any earlier byte is overwritten; the earlier size is then restored.
+bool TargetFile::CopyIntoTarget() {
+    const int temp = Fd(m_temp), target = Fd(m_target);
+    struct stat old {
+    }, contents{};
+    if (::fstat(target, &old) != 0 || ::fstat(temp, &contents) != 0) {
+        return Fail(TargetProblem::CannotWrite, errno);
+    }
+    int error = InjectedTargetFault(TargetStep::CopyIntoTarget);
+    if (error == 0 && contents.st_size > 0) error = ::posix_fallocate(target, 0, contents.st_size);
+    if (error != 0) {
+        if (contents.st_size > old.st_size) (void)::ftruncate(target, old.st_size);
+        return Fail(TargetProblem::CannotWrite, error);
+    }
+    if ((error = CopyBytes(temp, target, contents.st_size)) != 0) {
+        return Fail(TargetProblem::CannotWrite, error);
+    }
+    if (::ftruncate(target, contents.st_size) != 0 || ::fsync(target) != 0) {
+        return Fail(TargetProblem::CannotWrite, errno);
+    }
+    CloseFd(m_target);
+    m_created = false;
+    Discard();
+    return true;
+}
+
+void TargetFile::Discard() {
+    CloseFd(m_temp);
+    CloseFd(m_target);
+    if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
+    if (m_created && !m_committed) ::unlink(m_final.c_str());
+    g_armed[kTemporary] = 0;
+    g_armed[kCreatedTarget] = 0;
+    m_temporary.clear();
+}

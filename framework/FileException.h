@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "Exception.h"
+
+// Why a file could not be opened, written or closed.
+class CFileException : public CException {
+public:
+    enum Cause {
+        none = 0,
+        genericException = 1,
+        fileNotFound = 2,
+        badPath = 3,
+        accessDenied = 5,
+        diskFull = 14
+    };
+
+    CFileException(int cause = none, LONG osError = -1, LPCWSTR fileName = nullptr)
+        : m_cause(cause), m_lOsError(osError), m_strFileName(fileName ? fileName : L"") {}
+
+    // The system's description of m_lOsError, cut to maxChars including the terminator.
+    BOOL GetErrorMessage(LPWSTR text, UINT maxChars, PUINT helpContext = nullptr) const override;
+
+    // Fills in the cause from a system error code.
+    void SetFromOsError(LONG osError, LPCWSTR fileName);
+
+    int m_cause;
+    LONG m_lOsError;
+    std::wstring m_strFileName;
+};

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "Process.h"
+#include "TargetFile.h"
+#include "TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Kind = TargetProblem::Kind;
+constexpr auto kKeep = TargetFile::IfExists::Keep, kReplace = TargetFile::IfExists::Replace;
+#ifdef _WIN32
+constexpr int kDiskFull = ERROR_DISK_FULL, kBusy = ERROR_SHARING_VIOLATION;
+#else
+constexpr int kDiskFull = ENOSPC, kBusy = EBUSY;
+#endif
+
+// A system call failing as a step of the commit: Busy always, or twice then running.
+int FullDisk(TargetStep step, const fs::path&) {
+    return step == TargetStep::Write ? kDiskFull : 0;
+}
+int Busy(TargetStep step, const fs::path&) {
+    return step == TargetStep::Replace ? kBusy : 0;
+}
+
+// Each target as the host's shell makes it in a fresh folder, the contents written to it, and
+// what the shell then finds: "ok", and no temporary file left anywhere.
+TEST(TargetFile, EveryKindOfTarget) {
+    struct Case {
+        std::string setup, name;
+        TargetFile::IfExists ifExists;
+        Kind problem;                   // None: committed
+        std::string check, shows = "";  // a host command, and what it shows before "ok"
+        int (*fault)(TargetStep, const fs::path&) = nullptr;
+    };
+    const std::string longName = std::string(247, 'n') + ".partial";  // 255 bytes
+    std::vector<Case> cases = {
+        {"", "new.csv", kKeep, Kind::None, "cmp new.csv ../new"},
+        {"echo earlier >old.csv", "old.csv", kKeep, Kind::Exists, "grep -q earlier old.csv"},
+        {"echo earlier >old.csv", "old.csv", kReplace, Kind::None, "cmp old.csv ../new"},
+        {"", longName, kKeep, Kind::None, "cmp " + longName + " ../new"},
+        {"echo earlier >" + longName, longName, kReplace, Kind::None,
+         "cmp " + longName + " ../new"},
+        // Links lead where the system says, and stay links.
+        {"echo earlier >real.csv; ln -s real.csv l.csv", "l.csv", kReplace, Kind::None,
+         "test -L l.csv && cmp real.csv ../new"},
+        {"ln -s made.csv d.csv", "d.csv", kKeep, Kind::None,
+         "test -L d.csv && cmp made.csv ../new"},
+        {"ln -s loop.csv loop.csv", "loop.csv", kReplace, Kind::CannotCreate, "test -L loop.csv"},
+        {"mkdir f.csv", "f.csv", kReplace, Kind::NotAFile, "test -d f.csv"},
+        {"echo earlier >ro.csv; chmod 444 ro.csv", "ro.csv", kReplace, Kind::CannotWrite,
+         "grep -q earlier ro.csv && test $(stat -c %a ro.csv) = 444"},
+        // Rewritten in place: other hard links, a folder where no file can be made.
+        {"echo earlier >h.csv; ln h.csv h2.csv", "h.csv", kReplace, Kind::None,
+         "cmp h.csv ../new && cmp h2.csv ../new"},
+        {"mkdir s; echo earlier >s/f.csv; chattr +i s", "s/f.csv", kReplace, Kind::None,
+         "chattr -i s; cmp s/f.csv ../new"},
+        // A sparse file longer than the contents, on a disk without room for them: untouched.
+        {"mkdir full; mount -t tmpfs -o size=64k tmpfs full; truncate -s 1M full/s.csv; ln "
+         "full/s.csv full/t.csv",
+         "full/s.csv", kReplace, Kind::CannotWrite,
+         "cmp -n 1048576 full/s.csv /dev/zero && test $(stat -c %s full/s.csv) = 1048576 && "
+         "umount full"},
+        // The system failing on the way leaves the earlier file as it was.
+        {"echo earlier >w.csv", "w.csv", kReplace, Kind::CannotWrite, "grep -q earlier w.csv", "",
+         FullDisk},
+        {"echo earlier >b.csv", "b.csv", kReplace, Kind::CannotWrite, "grep -q earlier b.csv", "",
+         Busy},
+    };
+#ifdef _WIN32
+    for (const char* device : {"COM1:", "nul:", "CON:", "lpt\u00B9.csv"}) {
+        cases.push_back({"", device, kReplace, Kind::Device, "true"});
+    }
+    // The replacement failing half way (the earlier file moved aside), or busy for a moment.
+    cases.push_back({"echo earlier >r.csv", "r.csv", kReplace, Kind::None,
+                     "cmp r.csv ../new && grep -q earlier aside.csv", "",
+                     [](TargetStep step, const fs::path& folder) {
+                         if (step != TargetStep::Replace) return 0;
+                         fs::rename(folder / "r.csv", folder / "aside.csv");
+                         return int{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2};
+                     }});
+    cases.push_back({"echo earlier >m.csv", "m.csv", kReplace, Kind::None, "cmp m.csv ../new", "",
+                     [](TargetStep step, const fs::path&) {
+                         static int calls = 0;
+                         return step == TargetStep::Replace && ++calls <= 2 ? kBusy : 0;
+                     }});
+    // Wine's replacing is a rename, and no Windows call sets a Unix mode it cannot express in
+    // access rules: the file gets a new one's mode. Windows keeps the access rules themselves.
+    const std::string kept = "644:root:root\n";
+#else
+    const std::string kept = "600:root:root\n";
+    cases.push_back(
+        {"echo earlier >a.csv; chown nobody:nogroup a.csv; chmod 640 a.csv; setfacl -m "
+         "u:daemon:r a.csv; setfattr -n user.tag -v 7 a.csv",
+         "a.csv", kReplace, Kind::None,
+         "cmp a.csv ../new && stat -c %U:%G a.csv && getfacl -c a.csv | grep daemon && "
+         "getfattr --only-values -n user.tag a.csv && echo",
+         "nobody:nogroup\nuser:daemon:r--\n7\n"});
+#endif
+    cases.push_back({"echo earlier >p.csv; chmod 600 p.csv", "p.csv", kReplace, Kind::None,
+                     "cmp p.csv ../new && stat -c %a:%U:%G p.csv", kept});
+    TempDir dir;
+    const std::string contents(200'000, 'n');
+    WriteFile(dir / "new", contents);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setup + " | " + c.name);
+        const fs::path folder = dir / std::to_string(&c - cases.data());
+        fs::create_directory(folder);
+        RunOnHost(folder, c.setup);
+        if (c.fault)
+            SetTargetFaultForTesting([&](TargetStep step) { return c.fault(step, folder); });
+        TargetProblem problem;
+        const fs::path target(std::u8string(c.name.begin(), c.name.end()));
+        if (auto file = TargetFile::Open(folder / target, c.ifExists, problem)) {
+#ifdef _WIN32
+            EXPECT_TRUE(file->TemporaryPath().native().starts_with(L"\\\\?\\"));  // no MAX_PATH
+#endif
+            if (!file->Write(contents.data(), contents.size()) || !file->Commit()) {
+                problem = file->Problem();
+            }
+        }
+        SetTargetFaultForTesting(nullptr);
+        EXPECT_EQ(problem.kind, c.problem) << SystemErrorText(problem.code);
+        const std::string leftovers = "; ls -A | grep partial | grep -vxF " + c.name;
+        EXPECT_EQ(RunOnHost(folder, c.check + " && echo ok" + leftovers), c.shows + "ok\n");
+        for (const std::string& name : FolderContents(fs::temp_directory_path())) {
+            EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+        }
+    }
+}
+
+}  // namespace
