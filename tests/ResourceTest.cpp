@@ -188,7 +188,14 @@ TEST(Resources, Manifest) {
                                   "language=\"*\"", sizeof(void*) == 8 ? amd64 : x86}) {
         EXPECT_NE(dependency.find(attribute), std::string::npos) << attribute;
     }
-    for (const char* setting : {"level=\"asInvoker\"", "uiAccess=\"false\"", ">true</dpiAware>"}) {
+    // A setting under a mistyped namespace is silently ignored: each is judged with its own.
+    for (const char* setting :
+         {"level=\"asInvoker\"", "uiAccess=\"false\"",
+          "SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+          "SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>",
+          "<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
         EXPECT_NE(manifest.find(setting), std::string::npos) << setting;
     }
     // Windows refuses to start a program whose manifest names the other architecture.
