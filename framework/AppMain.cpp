@@ -1,32 +1,36 @@
 #include <windows.h>
 
-#include <objbase.h>
+#include <ole2.h>
 
 #include "Exception.h"
 #include "WinApp.h"
 
 namespace {
 
-// The file dialogs are COM objects on this thread's single-threaded apartment.
-class ComApartment {
+// The file dialogs are COM objects on this thread's single-threaded apartment; OLE on top of it,
+// so that drag and drop and the clipboard work inside their views. COM first, to keep OLE 1 DDE
+// off; OleInitialize then finds the apartment and adds the rest.
+class OleApartment {
 public:
-    ComApartment()
-        : m_initialized(SUCCEEDED(
-              ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (m_initialized) ::CoUninitialize();
+    OleApartment()
+        : m_com(SUCCEEDED(
+              ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))),
+          m_ole(SUCCEEDED(::OleInitialize(nullptr))) {}
+    ~OleApartment() {
+        if (m_ole) ::OleUninitialize();
+        if (m_com) ::CoUninitialize();
     }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
+    OleApartment(const OleApartment&) = delete;
+    OleApartment& operator=(const OleApartment&) = delete;
 
 private:
-    bool m_initialized;
+    bool m_com, m_ole;
 };
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const ComApartment apartment;
+    const OleApartment apartment;
     CWinApp* app = AfxGetApp();
     if (!app) return 1;
     try {

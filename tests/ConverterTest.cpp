@@ -125,6 +125,10 @@ TEST_F(ConverterTest, CommandLines) {
     cases.push_back({"--summary dir\\com1.bin", 1, "com1.bin: not a regular file", "", ""});
     cases.push_back({"-f -o Nul.csv a.bin", 1, "a.bin: Nul.csv is a device", "", ""});
     cases.push_back({"-o CON a.bin", 1, "a.bin: CON is a device", "", ""});
+    // Windows shells pass a pattern on as it is: the program expands it, in name order.
+    cases.push_back({"--summary *s.bin", 0, "", "",
+                     "Tavomir Morvanex A 2 TLocation hand\r\n数量：5\r\n时间：是\r\n数据列：3\r\n"
+                     "Tavomir Morvanex A 2 speed gen\r\n数量：5\r\n时间：是\r\n数据列：1\r\n"});
 #else
     if (RunProgram("/usr/bin/chattr", {"+i", "locked.csv"}).exitCode == 0) {
         cases.push_back({"-f -o locked.csv a.bin", 1,

@@ -44,7 +44,7 @@ version )-" OSCIMO_VERSION_STRING L" " OSCIMO_VERSION_STRING LR"-( 3f 0 40004 1;
   版权所有 (C) 2026 OscimoExporter 开发者|OscimoExporter.exe|OscimoExporter|)-" OSCIMO_VERSION_STRING LR"-(
 icons 16x16 32 40, 24x25 32 40, 24x25 32 40, 48x48 32 40, 256x256 32 40,
 dialog 102 Oscimo数据导出工具 94cc004c 50100 0,0 310x170 MS Shell Dlg -12
-  Static -1 "数据文件:" 50020000 4 7,16 31x8
+  Static -1 "数据文件:" 50020000 4 7,16 36x8
   Edit 1000 "" 50010880 204 43,14 206x14
   Button 1001 "浏览..." 50010000 4 253,15 50x14
   Edit 1002 "" 50011884 204 7,37 296x104
@@ -73,6 +73,12 @@ std::string_view Bytes(LPCWSTR type, int id, WORD language = 0x0804) {
             found ? SizeofResource(kModule, found) : 0};
 }
 
+HWND CreateFromTemplate(int id) {
+    return CreateDialogIndirectParamW(
+        kModule, reinterpret_cast<LPCDLGTEMPLATEW>(Bytes(RT_DIALOG, id).data()), nullptr, nullptr,
+        0);
+}
+
 // A name or a window's text; an ordinal (0xFFFF, then the number) as #number.
 std::wstring Name(LPCWSTR name) {
     if (IS_INTRESOURCE(name)) return L"#" + std::to_wstring(reinterpret_cast<UINT_PTR>(name));
@@ -91,9 +97,7 @@ BOOL CALLBACK AddType(HMODULE module, LPWSTR type, LONG_PTR) {
 }
 
 void AddDialog(int id) {
-    const HWND dialog = CreateDialogIndirectParamW(
-        kModule, reinterpret_cast<LPCDLGTEMPLATEW>(Bytes(RT_DIALOG, id).data()), nullptr, nullptr,
-        0);
+    const HWND dialog = CreateFromTemplate(id);
     RECT unit{0, 0, 4, 8}, r{};
     MapDialogRect(dialog, &unit);
     GetClientRect(dialog, &r);
@@ -188,11 +192,45 @@ TEST(Resources, Manifest) {
                                   "language=\"*\"", sizeof(void*) == 8 ? amd64 : x86}) {
         EXPECT_NE(dependency.find(attribute), std::string::npos) << attribute;
     }
-    for (const char* setting : {"level=\"asInvoker\"", "uiAccess=\"false\"", ">true</dpiAware>"}) {
+    // A setting under a mistyped namespace is silently ignored: each is judged with its own.
+    for (const char* setting :
+         {"level=\"asInvoker\"", "uiAccess=\"false\"",
+          "SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+          "SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>",
+          "<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
         EXPECT_NE(manifest.find(setting), std::string::npos) << setting;
     }
     // Windows refuses to start a program whose manifest names the other architecture.
     EXPECT_EQ(manifest.find(sizeof(void*) == 8 ? x86 : amd64), std::string::npos);
+}
+
+// Each label shows its whole text on one line: its text in the dialog's font, as GDI measures
+// it, against its client area. Dialog units follow the font's Latin average width, which does not
+// grow in step with CJK glyphs: ctest runs this at 96, 144 and 192 DPI (scripts/wine-run --dpi).
+TEST(Resources, LabelsShowTheirWholeText) {
+    SetProcessDPIAware();  // as the program's manifest makes it: measured at the real DPI
+    for (const int id : {IDD_MAIN_DIALOG, IDD_ABOUTBOX}) {
+        const HWND dialog = CreateFromTemplate(id);
+        for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            // Labels only: SS_LEFT is 0.
+            if (GetDlgCtrlID(c) != IDC_STATIC || (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK))
+                continue;
+            wchar_t text[256] = {};
+            SIZE needed{};
+            RECT has{};
+            const HDC dc = GetDC(c);
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)));
+            GetTextExtentPoint32W(dc, text, GetWindowTextW(c, text, 256), &needed);
+            GetClientRect(c, &has);
+            EXPECT_TRUE(needed.cx <= has.right && needed.cy <= has.bottom)
+                << text << " at " << GetDeviceCaps(dc, LOGPIXELSX) << " DPI needs " << needed.cx
+                << " pixels, has " << has.right;
+            ReleaseDC(c, dc);
+        }
+        DestroyWindow(dialog);
+    }
 }
 
 }  // namespace

@@ -21,9 +21,13 @@ Handle Inheritable(const std::filesystem::path& path, DWORD access, DWORD dispos
 ProgramRun RunProgram(const std::filesystem::path& program,
                       const std::vector<std::filesystem::path>& arguments) {
     TempDir capture;
-    // No test argument holds a quote or ends in a backslash: quoting each is enough.
-    std::wstring commandLine = L"\"" + program.native() + L"\"";
-    for (const auto& argument : arguments) commandLine += L" \"" + argument.native() + L"\"";
+    // Quoted only where a shell would have to: the runtime leaves a quoted pattern unexpanded.
+    // No test argument holds a quote or ends in a backslash.
+    const auto quoted = [](const std::wstring& a) {
+        return a.empty() || a.find_first_of(L" \t") != a.npos ? L"\"" + a + L"\"" : a;
+    };
+    std::wstring commandLine = quoted(program.native());
+    for (const auto& argument : arguments) commandLine += L" " + quoted(argument.native());
     ProgramRun run;
     {
         const Handle in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
