@@ -251,11 +251,12 @@ bool TargetFile::ReplaceTarget() {
     if (const int fault = InjectedTargetFault(TargetStep::Replace)) {
         return Fail(TargetProblem::CannotWrite, fault);
     }
+    // From here a signal must not remove the target made for this write: it may hold the CSV.
+    g_armed[kCreatedTarget] = 0;
     if (::rename(m_temporary.c_str(), m_final.c_str()) != 0) {
         return Fail(TargetProblem::CannotWrite, errno);
     }
     g_armed[kTemporary] = 0;
-    g_armed[kCreatedTarget] = 0;
     CloseFd(m_target);
     return true;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #ifdef _WIN32
+#include <process.h>
 #include <windows.h>
 #else
 #include <sys/mount.h>
@@ -99,8 +100,6 @@ TEST_F(ConverterTest, CommandLines) {
         {"-o no/x.csv a.bin", 1, "a.bin: cannot create no", "", ""},
         {"-o no/x.csv absent.bin", 1, "absent.bin: cannot open: ", "", ""},
         {"-o '' a.bin", 2, "option -o needs a file name", "", ""},
-        {"-q -o " + std::string(251, 'n') + ".csv a.bin", 0, "", std::string(251, 'n') + ".csv",
-         ""},
         {"-f r.bin r.bin.csv", 1, "r.bin: the CSV file would replace the recording r.bin.csv\n",
          "r.bin.csv.csv", ""},
         {"-o - -o x a.bin", 2, "Try 'oscimo2csv --help'", "", ""},
@@ -124,7 +123,6 @@ TEST_F(ConverterTest, CommandLines) {
     cases.push_back({"NUL", 1, "oscimo2csv: NUL: not a regular file\n", "", ""});
     cases.push_back({"--summary dir\\com1.bin", 1, "com1.bin: not a regular file", "", ""});
     cases.push_back({"-f -o Nul.csv a.bin", 1, "a.bin: Nul.csv is a device", "", ""});
-    cases.push_back({"-o CON a.bin", 1, "a.bin: CON is a device", "", ""});
     // Windows shells pass a pattern on as it is: the program expands it, in name order.
     cases.push_back({"--summary *s.bin", 0, "", "",
                      "Tavomir Morvanex A 2 TLocation hand\r\n数量：5\r\n时间：是\r\n数据列：3\r\n"
@@ -138,10 +136,8 @@ TEST_F(ConverterTest, CommandLines) {
         RunProgram("/usr/bin/chattr", {"-i", "locked.csv"});
         ::umount("full");
     });
-    cases.push_back({"-o " + std::string(256, 'n') + " a.bin", 1, "a.bin: cannot create", "", ""});
     ASSERT_EQ(::mkfifo("fifo", 0600), 0);
     cases.push_back({"fifo", 1, "oscimo2csv: fifo: not a regular file\n", "", ""});
-    cases.push_back({"-f -o fifo a.bin", 1, "fifo is not a regular file", "", ""});
     cases.push_back({"--summary /dev/zero", 1, "/dev/zero: not a regular file", "", ""});
     // A full disk: a small file system, where an earlier export lies.
     fs::create_directory("full");
@@ -270,6 +266,24 @@ TEST_F(ConverterTest, MemoryExhaustedFailsTheRecording) {
     EXPECT_EQ(exit, 1);
     EXPECT_EQ(FolderContents("."), before);
 }
+
+#ifdef _WIN32
+// A converter killed while it writes (Task Manager, a closed console) leaves nothing behind.
+TEST_F(ConverterTest, KilledWhileWritingLeavesNothing) {
+    const std::vector<std::string> before = FolderContents(".");
+    WriteFile("big.bin", "Tavomir Morvanex A 2 acceleration zeros\n");
+    fs::resize_file("big.bin", 800'000'000);
+    const std::wstring exe = ProgramBesideThisOne("oscimo2csv").wstring();
+    const auto converter = reinterpret_cast<HANDLE>(
+        _wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), L"-q", L"big.bin", nullptr));
+    for (int wait = 0; wait < 3000 && !fs::exists("big.bin.csv.partial"); ++wait) Sleep(10);
+    EXPECT_TRUE(TerminateProcess(converter, 1));
+    WaitForSingleObject(converter, INFINITE);
+    CloseHandle(converter);
+    fs::remove("big.bin");
+    EXPECT_EQ(FolderContents("."), before);
+}
+#endif
 
 // Where a file system has no 128-bit file IDs, the recording is still known by what it has.
 TEST_F(ConverterTest, KnowsTheRecordingWithoutFileIds) {
