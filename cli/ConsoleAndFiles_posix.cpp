@@ -1,5 +1,6 @@
 #include "ConsoleAndFiles.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +35,11 @@ bool WriteToStream(Stream stream, const char* data, std::size_t size, std::strin
 
 bool IsTerminal(Stream stream) {
     return ::isatty(Descriptor(stream)) == 1;
+}
+
+std::size_t TerminalColumns(Stream stream) {
+    struct winsize size {};
+    return ::ioctl(Descriptor(stream), TIOCGWINSZ, &size) == 0 ? std::size_t{size.ws_col} : 0;
 }
 
 bool WriteText(Stream stream, std::string_view utf8, std::string* error) {

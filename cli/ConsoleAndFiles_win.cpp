@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Utf8.h"
@@ -38,6 +39,13 @@ bool IsTerminal(Stream stream) {
     const HANDLE handle = StreamHandle(stream);
     DWORD mode = 0;
     return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
+}
+
+std::size_t TerminalColumns(Stream stream) {
+    // The window's width, not the buffer's: a line within it neither wraps nor hides its end.
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(StreamHandle(stream), &info)) return 0;
+    return static_cast<std::size_t>(std::max(info.srWindow.Right - info.srWindow.Left + 1, 0));
 }
 
 bool WriteText(Stream stream, std::string_view utf8, std::string* error) {

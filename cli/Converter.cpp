@@ -158,9 +158,11 @@ class ProgressLine {
 public:
     ProgressLine(const fs::path& recording, bool wanted) {
         if (!wanted) return;
-        // The file name alone keeps the line short enough not to wrap, which '\r' cannot undo.
-        m_progress.emplace(std::string(kProgram) + ": " + Name(recording.filename()),
-                           [](std::string_view text) { WriteText(Stream::Error, text); });
+        // The file name alone keeps the line short; Progress fits it to the terminal's width.
+        m_progress.emplace(
+            std::string(kProgram) + ": " + Name(recording.filename()),
+            [](std::string_view text) { WriteText(Stream::Error, text); },
+            TerminalColumns(Stream::Error));
     }
     Progress* Get() { return m_progress ? &*m_progress : nullptr; }
     void Finish() {

@@ -2,28 +2,74 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 
-// Terminal columns a UTF-8 text takes, erring high: a character beyond ASCII may be wide
-// (CJK file names are), and erasing too little would leave part of the line behind.
+constexpr std::string_view kEllipsis = "...";
+constexpr std::size_t kPercentColumns = 6;  // ": 100%"
+
+struct Character {
+    std::size_t begin, columns;
+};
+
+// Each character of a UTF-8 text with the terminal columns it takes, erring high: a character
+// beyond ASCII may be wide (CJK file names are), and a stray byte shows as a replacement
+// character, which may be too; erasing too little would leave part of the line behind.
+template <typename Visit>
+void ForEachCharacter(std::string_view utf8, Visit visit) {
+    for (std::size_t begin = 0; begin < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[begin]);
+        std::size_t end = begin + 1;
+        const std::size_t following = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        while (end < utf8.size() && end - begin <= following &&
+               (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
+            ++end;
+        }
+        visit(Character{begin, lead < 0x80 ? 1u : 2u});
+        begin = end;
+    }
+}
+
 std::size_t ColumnsOf(std::string_view utf8) {
     std::size_t columns = 0;
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            ++columns;
-        } else if (byte >= 0xC0) {
-            columns += 2;
-        }
-    }
+    ForEachCharacter(utf8, [&columns](const Character& c) { columns += c.columns; });
     return columns;
+}
+
+// The label in at most `columns` columns (at least the ellipsis's): whole characters from both
+// ends around "...", so the start and the end of a long file name both stay in view.
+std::string ShortenedInTheMiddle(const std::string& label, std::size_t columns) {
+    std::vector<Character> characters;
+    std::size_t total = 0;
+    ForEachCharacter(label, [&](const Character& c) {
+        characters.push_back(c);
+        total += c.columns;
+    });
+    if (total <= columns) return label;
+    const std::size_t room = columns - kEllipsis.size();
+    std::size_t head = 0, used = 0;
+    while (used + characters[head].columns <= room / 2) used += characters[head++].columns;
+    std::size_t tail = characters.size();
+    while (used + characters[tail - 1].columns <= room) used += characters[--tail].columns;
+    const std::size_t tailBegin = tail < characters.size() ? characters[tail].begin : label.size();
+    return label.substr(0, characters[head].begin) + std::string(kEllipsis) +
+           label.substr(tailBegin);
 }
 
 }  // namespace
 
-Progress::Progress(std::string label, Show show, Clock::time_point start)
-    : m_label(std::move(label)), m_show(std::move(show)), m_start(start) {}
+Progress::Progress(std::string label, Show show, std::size_t width, Clock::time_point start)
+    : m_show(std::move(show)), m_start(start) {
+    // Strictly narrower than the terminal, at 100% too: a line of exactly its width wraps on some.
+    if (width == 0) {
+        m_label = std::move(label);
+    } else if (width > kPercentColumns + kEllipsis.size()) {
+        m_label = ShortenedInTheMiddle(label, width - 1 - kPercentColumns);
+    } else {
+        m_finished = true;
+    }
+}
 
 Progress::~Progress() {
     // Reached while a failure unwinds too (out of memory): erasing is worth a try, no more.

@@ -25,6 +25,9 @@ if(WIN32)
     target_compile_definitions(oscimo_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
     # Runs on a bare Windows: no runtime DLLs beyond the system's own.
     target_link_options(oscimo_options INTERFACE -static -static-libgcc -static-libstdc++)
+    # The linker would stamp the link time into the PE header (and so its checksum): without it,
+    # one commit builds to the same bytes anywhere, and the release package with them.
+    target_link_options(oscimo_options INTERFACE -Wl,--no-insert-timestamp)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         target_link_options(oscimo_options INTERFACE -Wl,--large-address-aware)
         # Doubles in SSE2 registers, as on x86_64: the x87's 64-bit intermediates round twice and

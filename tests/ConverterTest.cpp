@@ -304,7 +304,9 @@ TEST_F(ConverterTest, ProgressOnlyOnATerminal) {
     const auto convert = [](bool onTerminal, const std::string& options) {
         const std::string command = ProgramBesideThisOne("oscimo2csv").native() + " " + options +
                                     " -o - long.bin >/dev/null";
-        return onTerminal ? RunProgram("/usr/bin/script", {"-qec", command, "/dev/null"}).out
+        return onTerminal ? RunProgram("/usr/bin/script",
+                                       {"-qec", "stty cols 24; " + command, "/dev/null"})
+                                .out
                           : RunProgram("/bin/sh", {"-c", command}).err;
     };
     // Zero samples in a sparse file, made longer until converting them outlasts the delay.
@@ -316,8 +318,9 @@ TEST_F(ConverterTest, ProgressOnlyOnATerminal) {
         fs::resize_file("long.bin", header.size() + samples * 20);
         shown = convert(true, "--round-trip");
     }
-    EXPECT_TRUE(shown.starts_with("\roscimo2csv: long.bin: ") &&
-                shown.ends_with(": 100%\r" + std::string(26, ' ') + "\r"))
+    // Narrower than the terminal's 24 columns, at 100% too.
+    EXPECT_TRUE(shown.starts_with("\roscimo2...ong.bin: ") &&
+                shown.ends_with(": 100%\r" + std::string(23, ' ') + "\r"))
         << shown;
     EXPECT_EQ(convert(true, "-q --round-trip"), "");
     fs::resize_file("long.bin", header.size() + samples * 30);
@@ -331,7 +334,7 @@ TEST(Progress, AppearsAfterASecondFollowsThePercentageAndIsErased) {
     const auto show = [&](std::string_view text) { shown.append(text); };
     const Progress::Clock::time_point start{};
     {
-        Progress progress("oscimo2csv: walk.bin", show, start);
+        Progress progress("oscimo2csv: walk.bin", show, 0, start);
         progress.Update(10, 100, start + 999ms);  // too early
         progress.Update(20, 0, start + 2s);       // size unknown
         progress.Update(42, 100, start + 1001ms);
@@ -347,11 +350,30 @@ TEST(Progress, AppearsAfterASecondFollowsThePercentageAndIsErased) {
         "\roscimo2csv: walk.bin: 42%\roscimo2csv: walk.bin: 66%\roscimo2csv: walk.bin: 100%\r" +
             std::string(26, ' ') + "\r");
     shown.clear();
-    { Progress("never shown", show, start).Update(99, 100, start + 500ms); }
+    { Progress("never shown", show, 0, start).Update(99, 100, start + 500ms); }
     // A failure that skips Finish still erases the line; a character beyond ASCII may take two
     // columns.
-    { Progress("\xE4\xB8\xBF\xC3\xBF", show, start).Update(1, 2, start + 2s); }
+    { Progress("\xE4\xB8\xBF\xC3\xBF", show, 0, start).Update(1, 2, start + 2s); }
     EXPECT_EQ(shown, "\r\xE4\xB8\xBF\xC3\xBF: 50%\r" + std::string(9, ' ') + "\r");
+    // On a terminal of a known width the line stays narrower, at 100% too: the label loses whole
+    // characters from its middle (a stray byte is one, two columns wide); too narrow a terminal
+    // shows none.
+    const struct {
+        std::size_t width;
+        std::string label, line;
+    } fits[] = {
+        {27, "oscimo2csv: walk.bin", "oscimo2csv: walk.bin: 50%"},
+        {26, "oscimo2csv: walk.bin", "oscimo2c...walk.bin: 50%"},
+        {15, "\xE4\xB8\xBF\xE4\xB8\xBF\xE4\xB8\xBF\xE4\xB8\xBF\xE4\xB8\xBF",
+         "\xE4\xB8\xBF...\xE4\xB8\xBF: 50%"},
+        {15, "\xB0\xB0\xB0\xB0\xB0", "\xB0...\xB0: 50%"},
+        {9, "x", ""},
+    };
+    for (const auto& fit : fits) {
+        shown.clear();
+        { Progress(fit.label, show, fit.width, start).Update(1, 2, start + 2s); }
+        EXPECT_EQ(shown.substr(0, shown.find('\r', 1)), fit.line.empty() ? "" : "\r" + fit.line);
+    }
 }
 
 }  // namespace
