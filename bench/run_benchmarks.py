@@ -3,18 +3,24 @@
 figures from this one run: these machines are noisy, so only ratios within a run mean much).
 
     run_benchmarks.py --native build/native [--win64 build/win64] [--win32 build/win32]
-                      [--runs 5] [--out FILE]
+                      [--runs 5] [--out FILE] [--scale-only]
+
+The scale rows (many recordings, one larger than the converter's memory) each have bounds; when one
+breaks, the tables are still written and the run exits 1 naming the row and the bound.
 """
 import argparse
+import glob
 import hashlib
 import json
 import os
+import re
 import resource
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+import types
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MIB = 1024 * 1024
@@ -25,6 +31,10 @@ RECORDINGS = [  # name, sensor type, samples
     ("TLocation-1M", "TLocation", 1_000_000),
     ("speed-1M", "speed", 1_000_000),
 ]
+
+SCALE_COUNT = 10_000  # recordings of the generator's mix, a third of them damaged
+BIG_SAMPLES = (1 << 30) // 20  # a gigabyte of acceleration samples, 20 bytes each
+BIG_HEADER = b"Tavomir Morvanex A 2 acceleration zeros\n"
 
 
 def timed(command, runs, stdout=subprocess.DEVNULL, before=None):
@@ -170,6 +180,136 @@ def formatter_table(native, runs):
     return lines
 
 
+def run_once(command):
+    """One run of command: wall seconds, peak RSS in MiB, exit status, the size of standard output
+    and its start (outputs here reach a gigabyte: counted, not kept), and standard error."""
+    with tempfile.NamedTemporaryFile("r") as report, tempfile.TemporaryFile() as err:
+        start = time.perf_counter()
+        process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", report.name] + command,
+                                   stdout=subprocess.PIPE, stderr=err)
+        head, size = b"", 0
+        for chunk in iter(lambda: process.stdout.read(1 << 20), b""):
+            head, size = head or chunk[:4096], size + len(chunk)
+        status = process.wait()
+        wall = time.perf_counter() - start
+        err.seek(0)
+        return types.SimpleNamespace(
+            wall=wall, rss=int(report.read().split()[-1]) / 1024, status=status, size=size,
+            out=head.decode(errors="replace"), err=err.read().decode(errors="replace"))
+
+
+def limited(limit, program, *arguments):
+    """program under a shell limit such as "-n 64"; exec keeps it the process measured."""
+    return ["/bin/sh", "-c", f'ulimit {limit} && exec "$0" "$@"', program] + list(arguments)
+
+
+def csv_lines(path):
+    """The lines of a CSV file; None when there is none."""
+    try:
+        with open(path, "rb") as file:
+            return file.read().count(b"\n")
+    except FileNotFoundError:
+        return None
+
+
+class ScaleRows:
+    """The scale table's lines, and every result or bound its rows broke."""
+
+    def __init__(self, broken):
+        self.broken = broken
+        self.lines = ["| recordings | what | wall s | peak RSS MiB | bounds | result |",
+                      "|---|---|---:|---:|---|---|"]
+
+    def add(self, recordings, what, result, wrong, run, max_wall, max_rss, *others):
+        """wrong: what is not right in the result, or nothing. others: further bounds, each
+        (name, value, bound, unit)."""
+        name = f'scale row "{what}" ({recordings})'
+        if wrong:
+            self.broken.append(f"{name}: {wrong}")
+        bounds = [("wall", run.wall, max_wall, "s"), ("peak RSS", run.rss, max_rss, "MiB"), *others]
+        for label, value, bound, unit in bounds:
+            if value > bound:
+                self.broken.append(f"{name}: {label} {value:,.2f} {unit} is over its bound of "
+                                   f"{bound:,} {unit}")
+        shown = ", ".join(f"{label} {bound:,} {unit}".strip() for label, _, bound, unit in bounds)
+        self.lines.append(f"| {recordings} | {what} | {run.wall:.3f} | {run.rss:.1f} | {shown} | "
+                          f"{result} |")
+
+
+def many_recordings_rows(bin_dir, work, rows):
+    """The generator's mix loaded through the dialog's path in one process, then converted by one
+    converter with 64 descriptors."""
+    many = os.path.join(work, "many")
+    os.makedirs(many)
+    output = subprocess.run([os.path.join(bin_dir, "many_recordings_benchmark"), many,
+                             str(SCALE_COUNT)], check=True, capture_output=True, text=True)
+    words = output.stdout.split()
+    figures = {key: float(value) for key, value in zip(words[::2], words[1::2])}
+    wrong, left_open = int(figures["wrong"]), int(figures["handles_left_open"])
+    growth = figures["rss_growth_kib"] / 1024
+    recordings = f"{SCALE_COUNT:,}, a third damaged"
+    rows.add(recordings, "load each through the dialog's path, one process",
+             f"{SCALE_COUNT - wrong:,} right, {growth:.2f} MiB left resident, {left_open} handles "
+             "left open", wrong and f"{wrong:,} loads wrong",
+             types.SimpleNamespace(wall=figures["load_s"], rss=figures["peak_rss_kib"] / 1024),
+             2, 16, ("left resident", growth, 1, "MiB"), ("handles left open", left_open, 0, ""))
+
+    files = sorted(glob.glob(os.path.join(many, "*.bin")))
+    run = run_once(limited("-n 64", os.path.join(bin_dir, "oscimo2csv"), "-q", *files))
+    # The names say what each must give: NNNNN-valid-SAMPLES.bin or NNNNN-damaged.bin.
+    expected = [re.search(r"-valid-(\d+)\.bin$", path) for path in files]
+    wrong = sum(csv_lines(path + ".csv") != (int(valid.group(1)) + 1 if valid else None)
+                for path, valid in zip(files, expected))
+    damaged, messages = expected.count(None), run.err.count("\n")
+    problems = [f"{wrong:,} CSV files wrong, missing or left behind"] if wrong else []
+    if run.status != 1 or messages != damaged:
+        problems.append(f"exit status {run.status} and {messages:,} messages, where 1 and "
+                        f"{damaged:,} are right")
+    rows.add(recordings, "one oscimo2csv over all, `ulimit -n 64`",
+             f"{SCALE_COUNT - wrong:,} right", "; ".join(problems), run, 10, 32)
+
+
+def big_recording_rows(bin_dir, work, rows):
+    """A sparse gigabyte recording, summarised and converted by a converter with 64 MiB of address
+    space, then loaded whole."""
+    big = os.path.join(work, "big.bin")
+    with open(big, "wb") as file:
+        file.write(BIG_HEADER)
+        file.truncate(len(BIG_HEADER) + BIG_SAMPLES * 20 + 7)  # 7 bytes of one more sample
+    recording, converter = "1 GiB acceleration, sparse", os.path.join(bin_dir, "oscimo2csv")
+
+    run = run_once(limited("-v 65536", converter, "--summary", big))
+    found = re.search(r"数量：(\d+)\r\n", run.out)
+    count = int(found.group(1)) if found and run.status == 0 else 0
+    rows.add(recording, "oscimo2csv --summary, `ulimit -v 65536`", f"{count:,} samples",
+             count != BIG_SAMPLES and f"{count:,} samples, exit status {run.status}: {run.err.strip()}",
+             run, 5, 32)
+
+    size = 15 + 9 * BIG_SAMPLES  # the header line, then 0,0,0,0 CR LF a sample
+    run = run_once(limited("-v 65536", converter, "-q", "-o", "-", big))
+    rows.add(recording, "oscimo2csv -o -, `ulimit -v 65536`", f"{run.size:,} bytes of CSV",
+             (run.size != size or run.status != 0) and
+             f"{run.size:,} bytes where {size:,} are, exit status {run.status}: {run.err.strip()}",
+             run, 30, 32)
+
+    run = run_once([os.path.join(bin_dir, "load_benchmark"), big])
+    count = int(run.out.split()[1]) if run.status == 0 else 0
+    bound = round((1.1 * 32 * BIG_SAMPLES + 8 * MIB) / MIB)  # the load table's memory bound
+    rows.add(recording, "load into memory (the dialog's reader)", f"{count:,} samples",
+             count != BIG_SAMPLES and f"{count:,} samples, exit status {run.status}: {run.err.strip()}",
+             run, 15, bound)
+
+
+def scale_table(native, work, broken):
+    """Many recordings, and one larger than the converter's memory: one run each, every result
+    and bound checked, what breaks added to broken. The test suite keeps a small case of each."""
+    bin_dir = os.path.join(native, "bin")
+    rows = ScaleRows(broken)
+    many_recordings_rows(bin_dir, work, rows)
+    big_recording_rows(bin_dir, work, rows)
+    return rows.lines
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--native", required=True)
@@ -177,9 +317,22 @@ def main():
     parser.add_argument("--win32")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--out")
+    parser.add_argument("--scale-only", action="store_true",
+                        help="run only the scale rows and print their table (not with --out)")
     args = parser.parse_args()
+    if args.scale_only and args.out:
+        parser.error("--scale-only prints one table; --out would lose the others")
     native = os.path.abspath(args.native)
     win64 = os.path.abspath(args.win64) if args.win64 else None
+    broken = []
+    scale = ["### Scale: many recordings, and one larger than the converter's memory", "",
+             "One run each; `make bench` fails when a result is wrong or a figure passes its "
+             "bound.", ""]
+    if args.scale_only:
+        with tempfile.TemporaryDirectory() as work:
+            scale += scale_table(native, work, broken)
+        print("\n".join(scale))
+        return report_broken(broken)
     paths = recordings(native, os.path.join(native, "bench-data"))
     with tempfile.TemporaryDirectory() as out_dir:
         conversion, ratios = conversion_table(native, paths, args.runs, out_dir)
@@ -192,12 +345,25 @@ def main():
                    if build]
         report += dialog_path_table(native, windows, paths, args.runs, out_dir) + [""]
     report += ["### Cell formatter (per value)", ""] + formatter_table(native, args.runs) + [""]
+    with tempfile.TemporaryDirectory() as work:
+        report += scale + scale_table(native, work, broken) + [""]
     text = "\n".join(report)
     print(text)
     if args.out:
         with open(args.out, "w") as file:
             file.write(text + "\n")
+    return report_broken(broken)
+
+
+def report_broken(broken):
+    """1, with every broken result and bound on standard error, when any broke; else 0."""
+    if not broken:
+        return 0
+    print(f"\nmake bench: FAILED: {len(broken)} scale check(s) broken", file=sys.stderr)
+    for message in broken:
+        print("  " + message, file=sys.stderr)
+    return 1
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -6,8 +6,7 @@
 
 struct ProgramRun {
     int exitCode = -1;
-    std::string out, err;     // what the program wrote to standard output and standard error
-    long peakMemoryKiB = -1;  // the largest resident set of this test's programs so far, where told
+    std::string out, err;  // what the program wrote to standard output and standard error
 };
 
 // Runs a program to its end with the given arguments, standard input empty.

@@ -1,4 +1,3 @@
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -20,10 +19,8 @@ ProgramRun RunProgram(const std::filesystem::path& program,
     command +=
         " </dev/null >'" + (capture / "out").native() + "' 2>'" + (capture / "err").native() + "'";
     const int status = std::system(command.c_str());
-    struct rusage children {};
-    getrusage(RUSAGE_CHILDREN, &children);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-            ReadFile(capture / "out"), ReadFile(capture / "err"), children.ru_maxrss};
+            ReadFile(capture / "out"), ReadFile(capture / "err")};
 }
 
 std::string RunOnHost(const std::filesystem::path& folder, const std::string& command) {

@@ -99,6 +99,21 @@ std::string GenerateRecording(const RecordingSpec& spec) {
     return bytes;
 }
 
+MixedRecording MixedRecordingAt(std::uint64_t i) {
+    static const char* const kTypes[] = {
+        "acceleration", "gravity", "gyroscope", "linear_acceleration",
+        "TLocation",    "speed",   "light"};
+    RecordingSpec spec{
+        .sensorType = kTypes[i % 7], .samples = 1 + i % 50, .tailBytes = i % 5, .seed = i};
+    const std::uint64_t damage = i % 3 == 2 ? 1 + (i / 3) % 5 : 0;
+    if (damage == 1) spec.family = "morvanex";
+    if (damage == 2) spec.version = "3";
+    if (damage == 3) spec.samples = 0;
+    if (damage == 4) spec.variant = "";  // two separators in a row
+    if (damage == 5) spec.label = std::string(1024, 'L');
+    return {spec, damage == 0};
+}
+
 std::string BigEndian64(std::uint64_t value) {
     std::string out;
     AppendBigEndian(out, value, 8);

@@ -39,6 +39,14 @@ void GenerateRecording(const RecordingSpec& spec,
 
 std::string GenerateRecording(const RecordingSpec& spec);
 
+// The i-th recording of a mix for runs over many files: every sensor type in turn, 1 to 50
+// samples, at times an incomplete sample at the end, and one in three damaged in one of five ways.
+struct MixedRecording {
+    RecordingSpec spec;
+    bool valid;  // loads with spec.samples samples; a damaged one fails to load
+};
+MixedRecording MixedRecordingAt(std::uint64_t i);
+
 // Big-endian encodings, for tests that assemble bytes by hand.
 std::string BigEndian64(std::uint64_t value);
 std::string BigEndianFloat(float value);
