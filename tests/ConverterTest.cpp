@@ -12,7 +12,6 @@
 #include <process.h>
 #include <windows.h>
 #else
-#include <sys/mount.h>
 #include <sys/stat.h>
 #endif
 
@@ -134,18 +133,10 @@ TEST_F(ConverterTest, CommandLines) {
     }
     const std::shared_ptr<void> unlock(nullptr, [](void*) {
         RunProgram("/usr/bin/chattr", {"-i", "locked.csv"});
-        ::umount("full");
     });
     ASSERT_EQ(::mkfifo("fifo", 0600), 0);
     cases.push_back({"fifo", 1, "oscimo2csv: fifo: not a regular file\n", "", ""});
     cases.push_back({"--summary /dev/zero", 1, "/dev/zero: not a regular file", "", ""});
-    // A full disk: a small file system, where an earlier export lies.
-    fs::create_directory("full");
-    if (::mount("tmpfs", "full", "tmpfs", 0, "size=256k") == 0) {
-        WriteFile("full/old.csv", "precious");
-        cases.push_back({"-f -o full/old.csv a.bin", 1,
-                         "a.bin: cannot write full/old.csv: No space left on device", "", ""});
-    }
 #endif
     const std::vector<std::string> before = FolderContents(".");
     const std::string csv = DialogCsvOf("a.bin");
@@ -162,10 +153,7 @@ TEST_F(ConverterTest, CommandLines) {
         std::set<std::string> files(before.begin(), before.end());
         if (!c.made.empty()) files.insert(c.made);
         EXPECT_EQ(FolderContents("."), std::vector<std::string>(files.begin(), files.end()));
-        for (const char* kept : {"old.csv", "full/old.csv"}) {
-            EXPECT_TRUE(!fs::exists(kept) || ReadFile(kept) == (c.made == kept ? csv : "precious"))
-                << kept;
-        }
+        EXPECT_TRUE(ReadFile("old.csv") == (c.made == "old.csv" ? csv : "precious"));
         EXPECT_TRUE(c.made.empty() || ReadFile(c.made) == csv) << c.made << " differs";
         if (c.made.find("old.csv") == std::string::npos) fs::remove(c.made);
         WriteFile("old.csv", "precious");
@@ -205,8 +193,6 @@ TEST_F(ConverterTest, HostileSurroundings) {
         // Standard output that is the recording, or a full or closed one.
         {"cp s.bin t.bin; $C -o - t.bin >> t.bin; echo $?; cmp t.bin s.bin && echo ok", "1\nok\n",
          "t.bin: standard output is the recording itself"},
-        {"cp s.bin t.bin; $C --summary t.bin >> t.bin; echo $?; cmp t.bin s.bin && echo ok",
-         "1\nok\n", "t.bin: standard output is the recording itself"},
         {"$C --summary s.bin > /dev/full; echo $?", "1\n",
          "s.bin: cannot write to standard output: No space left on device"},
         {"$C --help > /dev/full; echo $?", "1\n", "cannot write to standard output: No space"},
