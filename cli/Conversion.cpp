@@ -1,7 +1,5 @@
 #include "Conversion.h"
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -36,7 +34,6 @@ Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadPro
     const std::uint64_t expected = progress ? reader.RemainingSamplesHint() : 0;
     std::uint64_t decoded = 0;
     bool any = false;
-    errno = 0;
     while (reader.ReadBlock(times, rows)) {
         if (rows.empty()) continue;
         any = true;
@@ -46,10 +43,8 @@ Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadPro
         times.clear();
         rows.clear();
     }
-    // The reader ends the body at a read error as at the end of the file; a conversion must not
-    // pass a truncated CSV off as the whole recording.
-    if (std::ferror(file.get())) {
-        problem = ReadProblem{ReadFailure::ReadError, 0, errno != 0 ? errno : EIO};
+    if (const int error = reader.ReadError()) {
+        problem = ReadProblem{ReadFailure::ReadError, 0, error};
         return Walk::Unreadable;
     }
     if (!any) {

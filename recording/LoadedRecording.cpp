@@ -25,7 +25,10 @@ bool LoadedRecording::LoadRecording(const std::wstring& widePath, std::wstring& 
 
     const std::int32_t result = ReadRecording(PathFromWide(widePath), times, rows, headerText);
     if (result <= 0) {
-        guard.done = true;  // a plain failure keeps an accepted header, as documented
+        // A plain failure keeps an accepted header; samples read before a read error go.
+        std::vector<double>().swap(times);
+        std::vector<SampleRow>().swap(rows);
+        guard.done = true;
         return false;
     }
 

@@ -10,23 +10,8 @@
 
 namespace {
 
-enum class TokenRead { Ok, Empty, TooLong };
-
 bool IsSeparator(int byte) {
     return byte == ' ' || byte == '\n' || byte == '\0';
-}
-
-TokenRead ReadToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token) {
-    std::size_t stored = 0;
-    // getc reports a read error as EOF, which ends the token like end of file does.
-    for (int byte = std::getc(file); byte != EOF && !IsSeparator(byte); byte = std::getc(file)) {
-        if (stored == kMaxTokenBytes) return TokenRead::TooLong;
-        scratch[stored++] = static_cast<char>(byte);
-    }
-    scratch[stored] = '\0';
-    if (stored == 0) return TokenRead::Empty;
-    token.assign(scratch, stored);
-    return TokenRead::Ok;
 }
 
 bool Fail(ReadProblem* problem, ReadFailure failure, int token = 0) {
@@ -34,18 +19,15 @@ bool Fail(ReadProblem* problem, ReadFailure failure, int token = 0) {
     return false;
 }
 
-// Reads header token number `position` (1-based), reporting why it failed.
+// Reads header token number `position` (1-based), reporting why it failed: an empty token leaves
+// scratch empty, one too long fills it.
 bool ReadNumberedToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token,
                        int position, ReadProblem* problem) {
-    switch (ReadToken(file, scratch, token)) {
-        case TokenRead::Ok:
-            return true;
-        case TokenRead::Empty:
-            return Fail(problem, ReadFailure::HeaderTokenMissing, position);
-        case TokenRead::TooLong:
-            break;
-    }
-    return Fail(problem, ReadFailure::HeaderTokenTooLong, position);
+    if (ReadHeaderToken(file, scratch, token)) return true;
+    return Fail(
+        problem,
+        scratch[0] == '\0' ? ReadFailure::HeaderTokenMissing : ReadFailure::HeaderTokenTooLong,
+        position);
 }
 
 template <typename T>
@@ -69,6 +51,10 @@ std::int32_t ReadOpenRecording(std::FILE* file, std::vector<double>& times,
     ReserveMore(rows, expected);
     while (reader.ReadBlock(times, rows)) {
     }
+    if (const int error = reader.ReadError()) {
+        if (problem) *problem = ReadProblem{ReadFailure::ReadError, 0, error};
+        return 0;
+    }
     if (rows.empty()) {
         Fail(problem, ReadFailure::NoCompleteSample);
         return 0;
@@ -85,7 +71,16 @@ std::int32_t CannotOpen(ReadProblem* problem) {
 }  // namespace
 
 bool ReadHeaderToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token) {
-    return ReadToken(file, scratch, token) == TokenRead::Ok;
+    std::size_t stored = 0;
+    // getc reports a read error as EOF, which ends the token like end of file does.
+    for (int byte = std::getc(file); byte != EOF && !IsSeparator(byte); byte = std::getc(file)) {
+        if (stored == kMaxTokenBytes) return false;
+        scratch[stored++] = static_cast<char>(byte);
+    }
+    scratch[stored] = '\0';
+    if (stored == 0) return false;
+    token.assign(scratch, stored);
+    return true;
 }
 
 SensorFormat LookUpSensorFormat(std::string_view sensorTypeToken) {

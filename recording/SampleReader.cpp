@@ -1,6 +1,8 @@
 #include "SampleReader.h"
 
+#include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 #include "ByteOrder.h"
@@ -9,6 +11,9 @@
 namespace {
 
 constexpr std::size_t kSamplesPerBlock = 32768;
+
+std::uint64_t g_failAfter = 0;
+int g_failWith = 0;
 
 template <int Width>
 double LoadValue(const unsigned char* bytes) {
@@ -50,12 +55,25 @@ std::uint64_t SampleReader::RemainingSamplesHint() const {
     return (size - static_cast<std::uint64_t>(position)) / m_sampleBytes;
 }
 
+void FailBodyReadsForTesting(std::uint64_t afterBytes, int error) {
+    g_failAfter = afterBytes;
+    g_failWith = error;
+}
+
 bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows) {
     if (m_ended) return false;
-    const std::size_t got =
-        std::fread(m_buffer.get() + m_pending, 1, m_bufferBytes - m_pending, m_file);
-    if (got == 0) {
-        m_ended = true;  // a read error ends the body like end of file
+    const std::size_t want = m_bufferBytes - m_pending;
+    errno = 0;
+    std::size_t got = std::fread(m_buffer.get() + m_pending, 1, want, m_file);
+    if (got < want && std::ferror(m_file)) m_error = errno != 0 ? errno : EIO;
+    if (g_failWith != 0 && m_read + got > g_failAfter) {
+        got = static_cast<std::size_t>(g_failAfter - std::min(g_failAfter, m_read));
+        m_error = g_failWith;
+    }
+    m_read += got;
+    // A read error is no end of the file: what came before it is not the whole recording.
+    if (got == 0 || m_error != 0) {
+        m_ended = true;
         return false;
     }
     const std::size_t available = m_pending + got;

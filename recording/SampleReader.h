@@ -26,8 +26,13 @@ public:
     SampleReader(std::FILE* file, SensorFormat format);
 
     // Appends the next complete samples (at most about one block's worth). Returns false once
-    // the body is exhausted; an incomplete final sample is dropped. A read error ends the body.
+    // the body is exhausted, or reading it failed (ReadError says so); an incomplete final
+    // sample is dropped.
     bool ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows);
+
+    // The system's error code when reading failed before the end of the file, else 0: what was
+    // read is then no whole recording.
+    int ReadError() const { return m_error; }
 
     // Samples left in the file as its size tells, for reserving memory; 0 when unknown.
     std::uint64_t RemainingSamplesHint() const;
@@ -45,4 +50,9 @@ private:
     bool m_haveBase = false;
     std::uint64_t m_baseStamp = 0;
     bool m_ended = false;
+    int m_error = 0;
+    std::uint64_t m_read = 0;  // bytes of the body read so far
 };
+
+// Tests: reading any body fails with error once afterBytes of it are read; error 0 ends this.
+void FailBodyReadsForTesting(std::uint64_t afterBytes, int error);

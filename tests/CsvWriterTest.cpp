@@ -33,17 +33,29 @@ TEST(CsvWriter, Layouts) {
 }
 
 TEST(CsvWriter, AFailedWriteStopsEverything) {
-    // Blocks enough that the second core writes some of the text too.
-    const LoadedRecording recording = Recording(std::vector<double>(300'000, -DBL_MIN),
-                                                {300'000, {{-DBL_MAX, -DBL_TRUE_MIN, 0.5}}}, 3);
+    // Blocks enough that the second core writes some of the text too, and a short last one.
+    constexpr std::size_t kRows = 2 * 131'072 + 1'000;
+    const LoadedRecording recording = Recording(std::vector<double>(kRows, -DBL_MIN),
+                                                {kRows, {{-DBL_MAX, -DBL_TRUE_MIN, 0.5}}}, 3);
     MemoryFile complete;
     ASSERT_TRUE(WriteCsv(complete, recording));
+    std::string expected = "Time(s),X,Y,Z\r\n";
+    for (std::size_t row = 0; row < kRows; ++row)
+        expected += "-2.22507e-308,-1.79769e+308,-4.94066e-324,0.5\r\n";
+    EXPECT_TRUE(complete.bytes == expected);
     EXPECT_LT(complete.writes, 100u);  // buffered
-    for (std::size_t failing = 0; failing < complete.writes; ++failing) {
-        MemoryFile file;
-        file.failFrom = failing;
-        EXPECT_FALSE(WriteCsv(file, recording));
-        EXPECT_EQ(file.writes, failing + 1);  // none after the failed one
+    for (const bool throws : {false, true}) {
+        for (std::size_t failing = 0; failing < complete.writes; ++failing) {
+            MemoryFile file;
+            file.failFrom = failing;
+            file.throws = throws;
+            if (throws) {
+                EXPECT_THROW(WriteCsv(file, recording), std::runtime_error);  // on either core
+            } else {
+                EXPECT_FALSE(WriteCsv(file, recording));
+            }
+            EXPECT_EQ(file.writes, failing + 1);  // none after the failed one
+        }
     }
     MemoryFile file;
     file.failFrom = 0;

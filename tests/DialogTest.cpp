@@ -17,6 +17,7 @@
 #include "MemoryFile.h"
 #include "OscimoExporterDlg.h"
 #include "RecordingGenerator.h"
+#include "SampleReader.h"
 #include "TargetFile.h"
 #include "TempDir.h"
 #include "TestSeam.h"
@@ -70,7 +71,7 @@ struct Step {
     const char* answer;        // the file dialog's choice; "" cancels, nullptr: no file dialog
     std::wstring message;      // the message boxes shown
     const std::wstring& info;  // the summary shown afterwards
-    enum { none, diskFull, noMemory } trouble = none;
+    enum { none, diskFull, noMemory, readError, dropWhileOpen } trouble = none;
 };
 
 TEST(Dialog, BrowseExportAndEveryFailure) {
@@ -97,6 +98,8 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_EXPORT_CSV, "missing/out.csv", SystemErrorMessage(ERROR_PATH_NOT_FOUND), kSummary},
         {IDC_EXPORT_CSV, "a<b>.csv", SystemErrorMessage(ERROR_INVALID_NAME), kSummary},
         {IDC_EXPORT_CSV, "kept.csv", kDiskFull, kSummary, Step::diskFull},
+        // A drop while the save dialog is open is left unread: the export is walk.bin's.
+        {IDC_EXPORT_CSV, "dropped.csv", kExported, kSummary, Step::dropWhileOpen},
         {IDC_EXPORT_CSV, "held.csv", SystemErrorMessage(ERROR_SHARING_VIOLATION), kSummary},
         {IDC_EXPORT_CSV, "readonly.csv", SystemErrorMessage(ERROR_ACCESS_DENIED), kSummary},
         {IDC_EXPORT_CSV, "folder.bin", SystemErrorMessage(ERROR_ACCESS_DENIED), kSummary},
@@ -110,12 +113,14 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {kDrop, "folder.bin", kReadFailed, kNone},
         {kDrop, "walk.bin", L"", kSummary},
         {IDC_BROWSE, "deleted.bin", kReadFailed, kNone},  // deleted once chosen, before reading
+        {IDC_BROWSE, "walk.bin", kReadFailed, kNone, Step::readError},  // at 30% of the body
         {IDC_BROWSE, "walk.bin", SystemErrorMessage(ERROR_NOT_ENOUGH_MEMORY), kNone,
          Step::noMemory},
         {IDC_EXPORT_CSV, nullptr, kNoData, kNone},
         {IDC_BROWSE, "walk.bin", L"", kSummary},  // once memory allows
     };
     const Step* step = nullptr;
+    HWND window = nullptr;
     int fileDialogs = 0, writes = 0;
     std::wstring messages;
     const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
@@ -132,6 +137,10 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         chosen = (dir / step->answer).wstring();
         if (step->answer == std::string("deleted.bin")) fs::remove(chosen);
         if (step->trouble == Step::noMemory) FailAllocationsOfAtLeast(1 << 16);
+        if (step->trouble == Step::readError) FailBodyReadsForTesting(20'000 * 20 * 3 / 10, EIO);
+        if (step->trouble == Step::dropWhileOpen)
+            SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({dir / "bad.bin"})),
+                         0);
         return *step->answer ? IDOK : IDCANCEL;
     };
     seam.messageBox = [&](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
@@ -157,6 +166,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     };
     EXPECT_EQ(
         run([&](HWND dialog) {
+            window = dialog;
             std::wstring path;
             for (const Step& s : steps) {
                 SCOPED_TRACE(std::to_string(&s - steps));
@@ -174,6 +184,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
                     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(s.button, BN_CLICKED), 0);
                 }
                 StopFailingAllocations();
+                FailBodyReadsForTesting(0, 0);
                 // Written only once the target is known to be writable.
                 EXPECT_EQ(writes > 0, s.message == kExported || s.message == kDiskFull);
                 if (s.button == IDC_BROWSE && *s.answer) path = (dir / s.answer).wstring();
@@ -216,8 +227,11 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     EXPECT_TRUE(GetFileAttributesW((dir / "readonly.csv").c_str()) & FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW((dir / "readonly.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::string csv = DialogCsvOf(dir / "walk.bin");
-    const std::map<std::string, std::string> exports = {
-        {"out.csv", csv}, {"kept.csv", earlier}, {"held.csv", earlier}, {"readonly.csv", earlier}};
+    const std::map<std::string, std::string> exports = {{"out.csv", csv},
+                                                        {"kept.csv", earlier},
+                                                        {"held.csv", earlier},
+                                                        {"dropped.csv", csv},
+                                                        {"readonly.csv", earlier}};
     std::vector<std::string> names = {"bad.bin", "folder.bin", "held.bin", "walk.bin"};
     for (const auto& [name, text] : exports) {
         EXPECT_TRUE(ReadFile(dir / name) == text) << name;

@@ -4,6 +4,7 @@
 
 #include "RecordingGenerator.h"
 #include "RecordingReader.h"
+#include "SampleReader.h"
 #include "TempDir.h"
 
 namespace {
@@ -83,6 +84,12 @@ TEST(RecordingReader, HeaderRules) {
         EXPECT_EQ(read.header, c.header);
         EXPECT_NE(read.problem.find(c.problem), std::string::npos) << read.problem;
     }
+    // A read error part way through the body fails the read: what came before is no recording.
+    FailBodyReadsForTesting(kSample.size() * 3 + 2, EIO);
+    const Read cut = ReadBytes(kSpeed + kSample + kSample + kSample + kSample);
+    FailBodyReadsForTesting(0, 0);
+    EXPECT_EQ(std::tuple(cut.result, cut.problem.find("cannot read to the end: ")),
+              std::tuple(0, std::size_t{0}));
 }
 
 // Every sensor type, long enough to cross the reader's block boundaries, decodes exactly as

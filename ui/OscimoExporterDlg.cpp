@@ -55,6 +55,7 @@ BOOL COscimoExporterDlg::OnInitDialog() {
 
 void COscimoExporterDlg::OnSysCommand(UINT id, LPARAM parameter) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        const CCommandRunning running(m_nCommandsRunning);
         CAboutDlg about;
         about.DoModal();
     } else {
@@ -83,6 +84,7 @@ HCURSOR COscimoExporterDlg::OnQueryDragIcon() {
 }
 
 void COscimoExporterDlg::OnBrowse() {
+    const CCommandRunning running(m_nCommandsRunning);
     CFileDialog dialog(TRUE, L"", nullptr, OFN_ENABLESIZING, nullptr, this);
     if (dialog.DoModal() != IDOK) return;
     OpenRecording(dialog.GetPathName());
@@ -93,7 +95,8 @@ void COscimoExporterDlg::OnDropFiles(HDROP dropInfo) {
     const std::unique_ptr<std::remove_pointer_t<HDROP>, decltype(&::DragFinish)> drop(dropInfo,
                                                                                       ::DragFinish);
     std::wstring path(::DragQueryFileW(dropInfo, 0, nullptr, 0), L'\0');
-    if (path.empty()) return;
+    if (path.empty() || m_nCommandsRunning > 0) return;
+    const CCommandRunning running(m_nCommandsRunning);
     ::DragQueryFileW(dropInfo, 0, path.data(), static_cast<UINT>(path.size() + 1));
     OpenRecording(path);
 }
@@ -118,6 +121,7 @@ void COscimoExporterDlg::OpenRecording(const std::wstring& path) {
 }
 
 void COscimoExporterDlg::OnExportCsv() {
+    const CCommandRunning running(m_nCommandsRunning);
     if (m_recording.rows.empty()) {
         AfxMessageBox(L"没有数据可导出!");
         return;

@@ -25,6 +25,15 @@ protected:
     // Reads the recording at path as a choice in the file dialog does.
     void OpenRecording(const std::wstring& path);
 
+    // Counts the commands running (a file dialog, a message box, the About box open): a
+    // recording dropped meanwhile would change what they act on, and is left unread.
+    struct CCommandRunning {
+        explicit CCommandRunning(int& count) : m_count(++count) {}
+        ~CCommandRunning() { --m_count; }
+        int& m_count;
+    };
+    int m_nCommandsRunning = 0;
+
     HICON m_hIcon;  // shared resource icon: LoadIconW's icons need no destroying
     LoadedRecording m_recording;
     std::wstring m_strFilePath;

@@ -3,21 +3,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "CsvWriter.h"
 
-// Collects what a writer writes and counts the writes; from the failFrom-th write on, fails.
+// Collects what a writer writes and counts the writes; from the failFrom-th write on, fails, or
+// throws as the window's files do.
 class MemoryFile final : public OutputFile {
 public:
     bool Write(const char* data, std::size_t size) override {
-        if (writes++ >= failFrom) return false;
+        if (writes++ >= failFrom && throws) throw std::runtime_error("disk full");
+        if (writes > failFrom) return false;
         bytes.append(data, size);
         return true;
     }
     std::string bytes;
     std::size_t writes = 0;
     std::size_t failFrom = SIZE_MAX;
+    bool throws = false;
 };
 
 // The CSV the dialog's load and export write for a recording, in the given cell style; a text in
