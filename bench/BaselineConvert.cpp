@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "RecordingReader.h"
 #include "SampleReader.h"
 #include "WidenExponent.h"
 

@@ -6,6 +6,7 @@
 
 #include "BlockWriter.h"
 #include "LoadedRecording.h"
+#include "RecordingReader.h"
 #include "SampleReader.h"
 
 namespace {

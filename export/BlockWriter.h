@@ -21,8 +21,8 @@ class BlockWriter {
 public:
     BlockWriter(OutputFile& out, CellStyle style, bool withTimes = true);
 
-    // The header line before the first block; false once a write failed. times is read only
-    // when the writer was made withTimes.
+    // Writes count rows, and the header line before the first block; false once any write
+    // failed. times is read only when the writer was made withTimes.
     bool Write(std::int32_t columns, const double* times, const SampleRow* rows, std::size_t count);
 
     // Writes the text still held back (the last block's second half); call after the last

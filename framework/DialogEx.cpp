@@ -37,13 +37,14 @@ void CentreIfAtOrigin(HWND dialog) {
 BEGIN_MESSAGE_MAP(CDialogEx, CWnd)
 END_MESSAGE_MAP()
 
-CDialogEx::CDialogEx(UINT templateId, CWnd* parent) : m_nIDHelp(templateId), m_pParentWnd(parent) {}
+CDialogEx::CDialogEx(UINT templateId, CWnd* parent)
+    : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
 INT_PTR CDialogEx::DoModal() {
     // Without a parent the dialog is modal over the application's main window.
     HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     if (!owner && AfxGetMainWnd() && AfxGetMainWnd() != this) owner = AfxGetMainWnd()->m_hWnd;
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDHelp), owner,
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), owner,
                              DialogProc, reinterpret_cast<LPARAM>(this));
 }
 

@@ -21,7 +21,7 @@ protected:
     void OnSysCommand(UINT id, LPARAM parameter);
     void OnPaint();
 
-    UINT m_nIDHelp;
+    UINT m_nIDTemplate;  // the dialog template the window is made from
     CWnd* m_pParentWnd;
 
     DECLARE_MESSAGE_MAP()

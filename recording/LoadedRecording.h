@@ -9,7 +9,7 @@
 
 // The one recording the main window holds, with the operations that fill and describe it.
 struct LoadedRecording {
-    std::string headerText;     // narrow header bytes; empty when nothing was read
+    std::string headerText;     // narrow header bytes; kept by a load that fails after it
     std::vector<double> times;  // seconds since the first sample
     std::vector<SampleRow> rows;
     std::int32_t columnCount = 0;  // 0 when nothing is loaded

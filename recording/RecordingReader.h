@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Platform.h"
 #include "ReadProblem.h"
 #include "RecordingTypes.h"
 
@@ -25,6 +26,14 @@ std::int32_t ReadRecording(const char* path, std::vector<double>& times,
 std::int32_t ReadRecording(const std::filesystem::path& path, std::vector<double>& times,
                            std::vector<SampleRow>& rows, std::string& headerText,
                            ReadProblem* problem = nullptr);
+
+// Opens exactly the file a native path names for reading; null with the reason on failure.
+FilePtr OpenRecordingFile(const std::filesystem::path& path, ReadProblem* problem);
+
+// Checks the header of an open recording and leaves the file at the first byte of the body.
+// On acceptance sets headerText and format; on rejection leaves both untouched.
+bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,
+                         ReadProblem* problem);
 
 // Reads one separator-terminated header token; false when it is empty or longer than 1023 bytes.
 bool ReadHeaderToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token);

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,14 +9,6 @@
 #include "Platform.h"
 #include "ReadProblem.h"
 #include "RecordingTypes.h"
-
-// Opens exactly the file a native path names for reading; null with the reason on failure.
-FilePtr OpenRecordingFile(const std::filesystem::path& path, ReadProblem* problem);
-
-// Checks the header of an open recording and leaves the file at the first byte of the body.
-// On acceptance sets headerText and format; on rejection leaves both untouched.
-bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,
-                         ReadProblem* problem);
 
 // Decodes the body of a recording block by block, so callers choose between holding every
 // sample and streaming them with bounded memory.

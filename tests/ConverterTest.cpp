@@ -23,6 +23,7 @@
 #include "Progress.h"
 #include "RecordingGenerator.h"
 #include "TempDir.h"
+#include "Version.h"
 
 namespace fs = std::filesystem;
 
@@ -102,7 +103,7 @@ TEST_F(ConverterTest, CommandLines) {
         {"-f r.bin r.bin.csv", 1, "r.bin: the CSV file would replace the recording r.bin.csv\n",
          "r.bin.csv.csv", ""},
         {"-o - -o x a.bin", 2, "Try 'oscimo2csv --help'", "", ""},
-        {"--version", 0, "", "", "oscimo2csv 1.0.0.1\n"},
+        {"--version", 0, "", "", "oscimo2csv " OSCIMO_VERSION_STRING "\n"},
         {"-h a.bin", 0, "", "", kUsageText},
     };
     // A target that cannot be replaced: held open without sharing, as an editor or a logger
@@ -362,11 +363,9 @@ TEST(Progress, AppearsAfterASecondFollowsThePercentageAndIsErased) {
     }
 }
 
-}  // namespace
-
 // Every build, the 32-bit release included, writes the same bytes in every style: irregular
 // stamp steps (times near rounding ties among them) and random values of every layout, through
-// the converter and through the dialog's load and export. The digests are the native build's.
+// the converter and through the one-thread reference writer. The digests are the native build's.
 TEST_F(ConverterTest, SameBytesInEveryBuild) {
     std::mt19937_64 random(2026);
     std::vector<std::string> names;
@@ -425,3 +424,5 @@ TEST_F(ConverterTest, SameBytesInEveryBuild) {
         EXPECT_EQ(dialog, expected[digits]) << "style " << digits;
     }
 }
+
+}  // namespace

@@ -138,7 +138,7 @@ void COscimoExporterDlg::OnExportCsv() {
     if (!file.Open(dialog.GetPathName().c_str(), CReplaceFile::modeCreate | CReplaceFile::modeWrite,
                    &error)) {
         wchar_t message[512] = {};
-        error.GetErrorMessage(message, 511);
+        error.GetErrorMessage(message, 512);  // 511 characters and the terminator
         AfxMessageBox(message);
         return;
     }

@@ -24,6 +24,6 @@ public:
     bool throws = false;
 };
 
-// The CSV the dialog's load and export write for a recording, in the given cell style; a text in
-// parentheses when it cannot be loaded or written.
+// The reference CSV of a recording, in the given cell style: the dialog's load, then one
+// CsvWriter on one thread. A text in parentheses when it cannot be loaded or written.
 std::string DialogCsvOf(const std::filesystem::path& recording, CellStyle style = {});

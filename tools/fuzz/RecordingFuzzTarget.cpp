@@ -6,6 +6,7 @@
 #include "CsvWriter.h"
 #include "LoadedRecording.h"
 #include "NumberCell.h"
+#include "RecordingReader.h"
 #include "SampleReader.h"
 
 namespace {
