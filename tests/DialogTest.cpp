@@ -22,6 +22,7 @@
 #include "TempDir.h"
 #include "TestSeam.h"
 #include "WinApp.h"
+#include "WindowText.h"
 
 namespace fs = std::filesystem;
 
@@ -32,12 +33,6 @@ const std::wstring
     kNoData = L"没有数据可导出!", kExported = L"导出成功", kNone,
     kDiskFull = SystemErrorMessage(ERROR_DISK_FULL),
     kSummary = L"Tavomir Morvanex A 2 acceleration gen\r\n数量：20000\r\n时间：是\r\n数据列：3\r\n";
-
-std::wstring Text(HWND window, int id = 0) {
-    wchar_t text[512] = {};
-    id ? GetDlgItemTextW(window, id, text, 512) : GetWindowTextW(window, text, 512);
-    return text;
-}
 
 std::function<void()> g_pending;
 void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {

@@ -14,6 +14,7 @@
 #include "RecordingGenerator.h"
 #include "Screenshot.h"
 #include "TempDir.h"
+#include "WindowText.h"
 #include "resource.h"
 
 namespace fs = std::filesystem;
@@ -21,12 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kFileName = 0x480, kMessageText = 0xFFFF;  // the file dialog's name box, a box's text
-
-std::wstring Text(HWND window, int id = 0) {
-    wchar_t text[512] = {};
-    id ? GetDlgItemTextW(window, id, text, 512) : GetWindowTextW(window, text, 512);
-    return text;
-}
 
 // Polls until found gives a window (or true), for half a minute at most: Wine is slow to open
 // its first file dialog on a busy machine.

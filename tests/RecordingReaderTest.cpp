@@ -133,6 +133,10 @@ TEST(RecordingReader, DecodesBigEndianValuesInPlace) {
     EXPECT_EQ(DecodeBigEndianValue(single, 4), 1.5);
     EXPECT_EQ(DecodeBigEndianValue(twice, 8), -3.141592653589793);
     EXPECT_EQ(DecodeBigEndianValue(single, 3), 0.0);
+    // The bytes are left reversed, as decoding them in place leaves them.
+    EXPECT_EQ(std::vector<unsigned char>(single, single + 4),
+              (std::vector<unsigned char>{0x00, 0x00, 0xC0, 0x3F}));
+    EXPECT_EQ(twice[0], 0x18);
 }
 
 }  // namespace
