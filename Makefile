@@ -1,5 +1,5 @@
 # The two commands of the README; each installs what it needs first.
-PRESETS := native native-asan win64 win32
+PRESETS := native native-asan native-tsan win64 win32
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 
 .PHONY: run test dist bench setup can-run-32-bit screenshots format format-check $(addprefix build-,$(PRESETS))
@@ -11,6 +11,7 @@ run: setup build-native build-win32
 test: setup can-run-32-bit format-check $(addprefix build-,$(PRESETS))
 	ctest --preset native
 	ctest --preset native-asan
+	ctest --preset native-tsan
 	ctest --preset win64
 	ctest --preset win32
 

@@ -8,6 +8,13 @@ target_compile_options(oscimo_options INTERFACE
 # Memory errors, leaks and undefined behaviour stop the program where they happen.
 option(OSCIMO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(OSCIMO_FUZZ "Build the libFuzzer target (clang)" OFF)
+# Races between the writer's threads stop the program where they happen.
+option(OSCIMO_SANITIZE_THREADS "Build with ThreadSanitizer" OFF)
+if(OSCIMO_SANITIZE_THREADS)
+    target_compile_options(oscimo_options INTERFACE -fsanitize=thread)
+    target_link_options(oscimo_options INTERFACE -fsanitize=thread)
+    target_compile_definitions(oscimo_options INTERFACE OSCIMO_SANITIZED)
+endif()
 if(OSCIMO_SANITIZE)
     set(OSCIMO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
         -fno-omit-frame-pointer)
