@@ -83,7 +83,11 @@ std::wstring Summary(const char* label, std::uint64_t samples) {
 }
 
 TEST_F(EndToEnd, BrowseExportReplaceRejectAboutAndClose) {
-    const fs::path walk = dir / "walk.bin", bad = dir / "bad.bin", csv = dir / "walk.csv";
+    // Where a person keeps recordings: the screenshot shows the path.
+    const fs::path folder = L"C:\\users\\Public\\Documents\\recordings";
+    fs::create_directories(folder);
+    const std::shared_ptr<void> removeFolder(nullptr, [&](void*) { fs::remove_all(folder); });
+    const fs::path walk = folder / "walk.bin", bad = dir / "bad.bin", csv = dir / "walk.csv";
     WriteFile(walk, GenerateRecording({.label = "walk", .samples = 5000}));
     WriteFile(bad, GenerateRecording({.family = "morvanex"}));
     ASSERT_EQ(Text(main), L"Oscimo数据导出工具");
