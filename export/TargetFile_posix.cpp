@@ -156,7 +156,9 @@ bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
         if (found < 0 && errno != ENOENT) return Fail(TargetProblem::CannotCreate, errno);
         if (found < 0) {
             // A new file, made now so that the system decides where the name leads; a dangling
-            // link (EEXIST) leads to the file it names, which is made through it.
+            // link (EEXIST) leads to the file it names, which is made through it. It is removed
+            // by its name until the system tells where that led.
+            m_final = name;
             int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             struct stat link {};
             if (fd < 0 && errno == EEXIST && ::lstat(name.c_str(), &link) == 0 &&
@@ -167,7 +169,7 @@ bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
             if (fd < 0) return Fail(TargetProblem::CannotCreate, errno);
             m_target = fd;
             m_created = true;
-            m_final = FinalPathOf(fd, name);
+            m_final = FinalPathOf(fd, name);  // may run out of memory: removed by name then
             RemoveOnSignals(kCreatedTarget, m_final);
             return true;
         }

@@ -239,8 +239,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
 #endif
 }
 
-// Memory running out fails the recording with one message and leaves nothing behind.
-TEST_F(ConverterTest, MemoryExhaustedFailsTheRecording) {
+// Memory running out fails the run with one message and leaves nothing behind.
+TEST_F(ConverterTest, MemoryExhaustedFailsTheRun) {
     const std::vector<std::string> before = FolderContents(".");
     FailAllocationsOfAtLeast(1 << 18);
     const int exit = RunConverter(
@@ -248,6 +248,24 @@ TEST_F(ConverterTest, MemoryExhaustedFailsTheRecording) {
     StopFailingAllocations();
     EXPECT_EQ(exit, 1);
     EXPECT_EQ(FolderContents("."), before);
+    // Each allocation of a run failing in turn: exit 1 with one message, nothing left, until the
+    // run has all it needs.
+    const std::vector<NativeString> arguments = {fs::path("-q").native(),
+                                                 fs::path("s.bin").native()};
+    for (long successes = 0;; ++successes) {
+        testing::internal::CaptureStderr();
+        FailAllocationAfter(successes);
+        const int status = RunConverter(arguments);
+        StopFailingAllocations();
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (status == 0) break;
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(FolderContents("."), before) << "after " << successes;
+#ifndef _WIN32  // the console's handle is not the runtime's descriptor 2
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+#endif
+        ASSERT_LT(successes, 10'000);
+    }
 }
 
 #ifdef _WIN32
