@@ -252,6 +252,7 @@ std::size_t FormatNumberCell(double value, char* out) {
 }
 
 std::size_t FormatNumberCellWithDigits(double value, int digits, char* out) {
+    if (digits == 6) return FormatNumberCell(value, out);
     if (const std::size_t length = FormatNonFinite(value, out)) return length;
     return FormatGeneral(value, digits < 1 ? 1 : (digits > 17 ? 17 : digits), out);
 }
