@@ -3,10 +3,11 @@
 figures from this one run: these machines are noisy, so only ratios within a run mean much).
 
     run_benchmarks.py --native build/native [--win64 build/win64] [--win32 build/win32]
-                      [--runs 5] [--out FILE] [--scale-only]
+                      [--runs 5] [--out FILE] [--scale-only] [--instructions-only]
 
-The scale rows (many recordings, one larger than the converter's memory) each have bounds; when one
-breaks, the tables are still written and the run exits 1 naming the row and the bound.
+The scale rows (many recordings, one larger than the converter's memory) and the formatter's
+instructions per cell each have bounds; when one breaks, the tables are still written and the run
+exits 1 naming the row and the bound.
 """
 import argparse
 import glob
@@ -31,6 +32,11 @@ RECORDINGS = [  # name, sensor type, samples
     ("TLocation-1M", "TLocation", 1_000_000),
     ("speed-1M", "speed", 1_000_000),
 ]
+
+# Sensor type, bound on the formatter's instructions per six-digit cell. Callgrind runs the
+# converter about fifty times slower: a small recording keeps the row quick.
+INSTRUCTION_ROWS = [("acceleration", 50), ("TLocation", 70)]
+INSTRUCTION_SAMPLES = 20_000
 
 SCALE_COUNT = 10_000  # recordings of the generator's mix, a third of them damaged
 BIG_SAMPLES = (1 << 30) // 20  # a gigabyte of acceleration samples, 20 bytes each
@@ -180,6 +186,36 @@ def formatter_table(native, runs):
     return lines
 
 
+def instruction_table(native, work, broken):
+    """Instructions per cell (callgrind) converting a small recording of each type: the
+    formatter's, FormatNumberCell with all it calls, and the whole run's. A formatter figure over
+    its bound is added to broken."""
+    bin_dir = os.path.join(native, "bin")
+    lines = ["| recording | formatter instructions per cell | bound | whole run per cell |",
+             "|---|---:|---:|---:|"]
+    for kind, bound in INSTRUCTION_ROWS:
+        path, profile = os.path.join(work, kind + ".bin"), os.path.join(work, kind + ".callgrind")
+        subprocess.run([os.path.join(bin_dir, "oscimo-gen"), "--type", kind, "--samples",
+                        str(INSTRUCTION_SAMPLES), path], check=True)
+        subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={profile}",
+                        os.path.join(bin_dir, "oscimo2csv"), "-q", "-o", "-", path],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        report = subprocess.run(["callgrind_annotate", "--inclusive=yes", profile], check=True,
+                                capture_output=True, text=True).stdout
+        count = {name: int(re.search(rf"^\s*([\d,]+) .*{pattern}", report, re.M).group(1)
+                           .replace(",", ""))
+                 for name, pattern in (("total", "PROGRAM TOTALS"),
+                                       ("formatter", r"FormatNumberCell\(double, char\*\)"))}
+        cells = 4 * INSTRUCTION_SAMPLES  # a time and three values a sample
+        per_cell = count["formatter"] / cells
+        if per_cell > bound:
+            broken.append(f'instructions row "{kind}": {per_cell:.1f} formatter instructions per '
+                          f"cell is over its bound of {bound}")
+        lines.append(f"| {kind}, {INSTRUCTION_SAMPLES:,} samples | {per_cell:.1f} | {bound} | "
+                     f"{count['total'] / cells:.1f} |")
+    return lines
+
+
 def run_once(command):
     """One run of command: wall seconds, peak RSS in MiB, exit status, the size of standard output
     and its start (outputs here reach a gigabyte: counted, not kept), and standard error."""
@@ -319,15 +355,24 @@ def main():
     parser.add_argument("--out")
     parser.add_argument("--scale-only", action="store_true",
                         help="run only the scale rows and print their table (not with --out)")
+    parser.add_argument("--instructions-only", action="store_true",
+                        help="run only the formatter's instructions per cell (not with --out)")
     args = parser.parse_args()
-    if args.scale_only and args.out:
-        parser.error("--scale-only prints one table; --out would lose the others")
+    if (args.scale_only or args.instructions_only) and args.out:
+        parser.error("--scale-only and --instructions-only print one table; --out would lose the "
+                     "others")
     native = os.path.abspath(args.native)
     win64 = os.path.abspath(args.win64) if args.win64 else None
     broken = []
     scale = ["### Scale: many recordings, and one larger than the converter's memory", "",
              "One run each; `make bench` fails when a result is wrong or a figure passes its "
              "bound.", ""]
+    instructions = ["### Cell formatter: instructions per cell (callgrind)", ""]
+    if args.instructions_only:
+        with tempfile.TemporaryDirectory() as work:
+            instructions += instruction_table(native, work, broken)
+        print("\n".join(instructions))
+        return report_broken(broken)
     if args.scale_only:
         with tempfile.TemporaryDirectory() as work:
             scale += scale_table(native, work, broken)
@@ -346,6 +391,8 @@ def main():
         report += dialog_path_table(native, windows, paths, args.runs, out_dir) + [""]
     report += ["### Cell formatter (per value)", ""] + formatter_table(native, args.runs) + [""]
     with tempfile.TemporaryDirectory() as work:
+        report += instructions + instruction_table(native, work, broken) + [""]
+    with tempfile.TemporaryDirectory() as work:
         report += scale + scale_table(native, work, broken) + [""]
     text = "\n".join(report)
     print(text)
@@ -359,7 +406,7 @@ def report_broken(broken):
     """1, with every broken result and bound on standard error, when any broke; else 0."""
     if not broken:
         return 0
-    print(f"\nmake bench: FAILED: {len(broken)} scale check(s) broken", file=sys.stderr)
+    print(f"\nmake bench: FAILED: {len(broken)} check(s) broken", file=sys.stderr)
     for message in broken:
         print("  " + message, file=sys.stderr)
     return 1

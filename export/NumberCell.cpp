@@ -1,6 +1,8 @@
 #include "NumberCell.h"
 
+#include <array>
 #include <bit>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -36,187 +38,164 @@ std::size_t FormatGeneral(double value, int digits, char* out) {
     return length;
 }
 
-// Six significant digits without to_chars, for the magnitudes sensor data has. The value is
-// mantissa * 2^(b - 52) exactly; scaling it by 10^(5 - k) with integer arithmetic gives the six
-// digits and the exact remainder, so rounding (half to even on exact ties) matches printf.
-
-// Binary exponents b = floor(log2 |v|) taken here, |v| in [2^-73, 2^64), about [1.06e-22, 1.8e19]:
-// from 2^-73 up, 10^k <= |v| gives k >= -22, so the scale 5^(5 - k) <= 5^27 fits 64 bits; below
-// 2^64, an integer value (b >= 52) fits 64 bits.
-constexpr int kFastLowestExponent = -73;
-constexpr int kFastHighestExponent = 63;
-
-// 10^j for j in [-21, 19], the nearest double where it is not one. Which side of such a threshold
-// a value within an ulp of 10^j falls does not matter: at six digits it rounds to 1 * 10^j either
-// way, directly or through the carry.
-constexpr double kPowersOfTenAsDoubles[] = {
-    1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8,
-    1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,   1e5,  1e6,
-    1e7,   1e8,   1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,
-};
-constexpr int kLowestThresholdPower = -21;
-
-// 5^s for s in [0, 27].
-constexpr std::uint64_t kPowersOfFive[] = {
-    1ull,
-    5ull,
-    25ull,
-    125ull,
-    625ull,
-    3125ull,
-    15625ull,
-    78125ull,
-    390625ull,
-    1953125ull,
-    9765625ull,
-    48828125ull,
-    244140625ull,
-    1220703125ull,
-    6103515625ull,
-    30517578125ull,
-    152587890625ull,
-    762939453125ull,
-    3814697265625ull,
-    19073486328125ull,
-    95367431640625ull,
-    476837158203125ull,
-    2384185791015625ull,
-    11920928955078125ull,
-    59604644775390625ull,
-    298023223876953125ull,
-    1490116119384765625ull,
-    7450580596923828125ull,
-};
-
-// 10^i for i in [0, 14].
-constexpr std::uint64_t kPowersOfTen[] = {
-    1ull,           10ull,           100ull,           1000ull,           10000ull,
-    100000ull,      1000000ull,      10000000ull,      100000000ull,      1000000000ull,
-    10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull, 100000000000000ull,
-};
-
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// A 128-bit product as two halves: the 32-bit Windows build has no 128-bit integer type, and
-// one implementation everywhere keeps the tested code the shipped code.
-struct Product {
-    std::uint64_t high;
-    std::uint64_t low;
+// Six significant digits in double arithmetic, for normal values of magnitude about 1e-30 to
+// 1e30 (binary exponents b = floor(log2 |v|) in [-100, 100]): k is the decimal exponent of the
+// value rounded to six digits and y = |v| * 10^(5 - k), in [99999.95, 999999.5), is within 2^-32
+// of its exact value. Rounding y to an integer gives printf's digits unless y is about that close
+// to a half; only then is more work needed. Cells are stored as whole 8-byte words, little-endian.
+static_assert(std::endian::native == std::endian::little);
+// Each product must round to double once: x87 registers would round twice.
+static_assert(FLT_EVAL_METHOD == 0);
+
+constexpr int kLowestK = -31;  // b = -100: floor(-100 * log10(2))
+constexpr int kHighestK = 31;
+constexpr std::int8_t kOutside = -128;
+
+// Everything the fast path reads, together: one base address for all of it.
+struct FastTables {
+    // By sign and biased binary exponent (bits >> 52): floor(b * log10(2)), the decimal exponent
+    // k or k - 1; kOutside beyond the range.
+    std::int8_t firstK[4096];
+    // By firstK - kLowestK: the double above 9.999995 * 10^firstK, where values start to round
+    // up to 10^(firstK + 1). No value below that boundary reaches it; one between the two (within
+    // half an ulp of the boundary) keeps the lower k, and y comes out next to 999999.5.
+    double roundUp[kHighestK - kLowestK];
+    // By k - kLowestK: 10^(5 - k), exact to 10^22, the nearest double beyond. A relative error of
+    // 2^-53 here and 2^-53 in the product keep y (< 2^20) within 2^-32 of exact.
+    double scale[kHighestK - kLowestK + 1];
+    // The three digits of i < 1000 as the bytes 0 to 9, most significant first: the first three
+    // of six, and the last three.
+    std::uint32_t highTriple[1000];
+    std::uint64_t lowTriple[1000];
+    // By the position of the point, after digit k (0 to 5):
+    std::uint64_t moved[6];  // the digits after the point, which move up a byte
+    std::uint64_t text[6];   // '0' added to every digit, and the point
+    std::uint64_t kept[6];   // the digits before the point, kept even when zero
 };
 
-Product Multiply(std::uint64_t a, std::uint64_t b) {
-    constexpr std::uint64_t kLow32 = 0xFFFFFFFFu;
-    const std::uint64_t a0 = a & kLow32, a1 = a >> 32, b0 = b & kLow32, b1 = b >> 32;
-    const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
-    // Below 3 * 2^32: no overflow.
-    const std::uint64_t middle = (p00 >> 32) + (p01 & kLow32) + (p10 & kLow32);
-    return {p11 + (p01 >> 32) + (p10 >> 32) + (middle >> 32), (middle << 32) | (p00 & kLow32)};
+constexpr FastTables kTables = [] {
+    constexpr double kNearestRoundUp[] = {
+        9.999995e-31, 9.999995e-30, 9.999995e-29, 9.999995e-28, 9.999995e-27, 9.999995e-26,
+        9.999995e-25, 9.999995e-24, 9.999995e-23, 9.999995e-22, 9.999995e-21, 9.999995e-20,
+        9.999995e-19, 9.999995e-18, 9.999995e-17, 9.999995e-16, 9.999995e-15, 9.999995e-14,
+        9.999995e-13, 9.999995e-12, 9.999995e-11, 9.999995e-10, 9.999995e-9,  9.999995e-8,
+        9.999995e-7,  9.999995e-6,  9.999995e-5,  9.999995e-4,  9.999995e-3,  9.999995e-2,
+        9.999995e-1,  9.999995e0,   9.999995e1,   9.999995e2,   9.999995e3,   9.999995e4,
+        9.999995e5,   9.999995e6,   9.999995e7,   9.999995e8,   9.999995e9,   9.999995e10,
+        9.999995e11,  9.999995e12,  9.999995e13,  9.999995e14,  9.999995e15,  9.999995e16,
+        9.999995e17,  9.999995e18,  9.999995e19,  9.999995e20,  9.999995e21,  9.999995e22,
+        9.999995e23,  9.999995e24,  9.999995e25,  9.999995e26,  9.999995e27,  9.999995e28,
+        9.999995e29,  9.999995e30,
+    };
+    constexpr double kScales[] = {
+        1e36,  1e35,  1e34,  1e33,  1e32,  1e31,  1e30,  1e29,  1e28,  1e27,  1e26,  1e25,  1e24,
+        1e23,  1e22,  1e21,  1e20,  1e19,  1e18,  1e17,  1e16,  1e15,  1e14,  1e13,  1e12,  1e11,
+        1e10,  1e9,   1e8,   1e7,   1e6,   1e5,   1e4,   1e3,   1e2,   1e1,   1e0,   1e-1,  1e-2,
+        1e-3,  1e-4,  1e-5,  1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+        1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22, 1e-23, 1e-24, 1e-25, 1e-26,
+    };
+    FastTables tables{};
+    for (int e = 0; e < 4096; ++e) {
+        const int b = (e & 0x7FF) - 1023;
+        tables.firstK[e] =
+            b < -100 || b > 100 ? kOutside : static_cast<std::int8_t>((b * 1233) >> 12);
+    }
+    for (std::size_t j = 0; j < std::size(kNearestRoundUp); ++j) {
+        tables.roundUp[j] =
+            std::bit_cast<double>(std::bit_cast<std::uint64_t>(kNearestRoundUp[j]) + 1);
+    }
+    for (std::size_t j = 0; j < std::size(kScales); ++j) tables.scale[j] = kScales[j];
+    for (std::uint32_t i = 0; i < 1000; ++i) {
+        tables.highTriple[i] = i / 100 | (i / 10 % 10) << 8 | (i % 10) << 16;
+        tables.lowTriple[i] = std::uint64_t{tables.highTriple[i]} << 24;
+    }
+    for (int k = 0; k < 6; ++k) {
+        const int shift = 8 * (k + 1);
+        const std::uint64_t below = (std::uint64_t{1} << shift) - 1;
+        tables.moved[k] = ~below;
+        const std::uint64_t zeros = 0x30303030303030u & ~(std::uint64_t{0xFF} << shift);
+        tables.text[k] = zeros | std::uint64_t{'.'} << shift;
+        tables.kept[k] = 0x0101010101010101u & below;
+    }
+    return tables;
+}();
+
+// The number of bytes up to the last one not zero in x, which is not 0.
+std::size_t BytesUsed(std::uint64_t x) {
+    return ((static_cast<unsigned>(__builtin_clzll(x)) ^ 63u) + 8u) / 8u;
 }
 
-// The low 64 bits of p >> shift, 0 < shift < 128.
-std::uint64_t ShiftRight(Product p, int shift) {
-    if (shift >= 64) return p.high >> (shift - 64);
-    return (p.high << (64 - shift)) | (p.low >> shift);
+// Writes the digits of raw (bytes 0 to 9, six of them) with the point after digit k (0 to 5),
+// without trailing zeros after the point, or without the point when only zeros follow. Returns
+// the length; writes 8 bytes.
+std::size_t DigitsWithPoint(std::uint64_t raw, std::size_t k, char* out) {
+    // Adding moved * 255 adds moved * 256 and takes moved away: the point's byte is left 0.
+    const std::uint64_t moved = raw & kTables.moved[k];
+    const std::uint64_t spread = raw + moved * 255;
+    const std::uint64_t text = spread + kTables.text[k];
+    std::memcpy(out, &text, 8);
+    return BytesUsed(spread | kTables.kept[k]);
 }
 
-// p / 2^shift rounded to the nearest integer, ties to even; 0 < shift < 128, the quotient below
-// 2^63 and p below 2^127.
-std::uint64_t ShiftRightRounded(Product p, int shift) {
-    const std::uint64_t odd = ShiftRight(p, shift) & 1;
-    // Adding half - 1 + odd carries into the quotient exactly when the remainder is above half, or
-    // is half and the quotient odd.
-    Product bias = shift > 64 ? Product{(std::uint64_t{1} << (shift - 65)) - 1, ~std::uint64_t{0}}
-                              : Product{0, (std::uint64_t{1} << (shift - 1)) - 1};
-    bias.low += odd;
-    if (bias.low < odd) ++bias.high;
-    Product sum{p.high + bias.high, p.low + bias.low};
-    if (sum.low < p.low) ++sum.high;
-    return ShiftRight(sum, shift);
-}
-
-// Writes q (10^5 <= q < 10^6) as the significant digits of a number with decimal exponent k,
-// laid out as "%g" does. Writes scratch bytes past the returned length, within the cell.
-std::size_t LayOutSixDigits(std::uint32_t q, int k, bool negative, char* out) {
-    char* p = out;
-    if (negative) *p++ = '-';
-    // Zero padding past the six digits lets the copies below move fixed 8-byte blocks.
-    char digits[16] = {'0', '0', '0', '0', '0', '0', '0', '0',
-                       '0', '0', '0', '0', '0', '0', '0', '0'};
-    const std::uint32_t low4 = q % 10000;
-    std::memcpy(digits, kDigitPairs + 2 * (q / 10000), 2);
-    std::memcpy(digits + 2, kDigitPairs + 2 * (low4 / 100), 2);
-    std::memcpy(digits + 4, kDigitPairs + 2 * (low4 % 100), 2);
-    int significant = 6;  // digits left once trailing zeros go; the first is never '0'
-    while (digits[significant - 1] == '0') --significant;
-
-    if (k >= 6 || k < -4) {
-        p[0] = digits[0];
-        p[1] = '.';
-        std::memcpy(p + 2, digits + 1, 8);
-        p += significant > 1 ? significant + 1 : 1;
-        const int magnitude = k < 0 ? -k : k;  // below 100 here
-        p[0] = 'e';
-        p[1] = k < 0 ? '-' : '+';
-        p[2] = '0';
-        std::memcpy(p + 3, kDigitPairs + 2 * magnitude, 2);
-        p += 5;
-    } else if (k >= 0) {
-        std::memcpy(p, digits, 8);
-        if (significant > k + 1) {
-            p[k + 1] = '.';
-            std::memcpy(p + k + 2, digits + k + 1, 8);
-            p += significant + 1;
-        } else {
-            p += k + 1;
-        }
-    } else {
+// Writes q (10^5 <= q < 10^6) as the significant digits of a number with decimal exponent k
+// (|k| < 100), laid out as "%g" does. Writes scratch bytes past the returned length, within the
+// cell.
+[[gnu::always_inline]] inline std::size_t LayOutSixDigits(std::size_t q, std::ptrdiff_t k,
+                                                          std::size_t negative, char* out) {
+    const auto high = static_cast<std::size_t>(std::uint64_t{q} * 4294968 >> 32);  // q / 1000
+    const std::uint64_t raw = kTables.highTriple[high] | kTables.lowTriple[q - 1000 * high];
+    *out = '-';  // kept only for a negative value
+    char* p = out + negative;
+    if (static_cast<std::size_t>(k) <= 5) {
+        return negative + DigitsWithPoint(raw, static_cast<std::size_t>(k), p);
+    }
+    if (k < 0 && k >= -4) {
         std::memcpy(p, "0.000000", 8);
-        std::memcpy(p + 1 - k, digits, 8);
-        p += 1 - k + significant;
+        const std::uint64_t digits = raw + 0x303030303030u;
+        std::memcpy(p + 1 - k, &digits, 8);
+        return negative + static_cast<std::size_t>(1 - k) + BytesUsed(raw);
     }
-    return static_cast<std::size_t>(p - out);
+    p += DigitsWithPoint(raw, 0, p);
+    const std::ptrdiff_t magnitude = k < 0 ? -k : k;
+    std::uint16_t pair;
+    std::memcpy(&pair, kDigitPairs + 2 * magnitude, 2);
+    const std::uint64_t sign = k < 0 ? '-' : '+';
+    const std::uint64_t exponent =
+        'e' | sign << 8 | std::uint64_t{'0'} << 16 | std::uint64_t{pair} << 24;
+    std::memcpy(p, &exponent, 8);
+    return static_cast<std::size_t>(p + 5 - out);
 }
 
-// 0 when |value| is outside [2^kFastLowestExponent, 2^(kFastHighestExponent + 1)) or not finite.
-std::size_t FormatSixDigitsFast(double value, char* out) {
+// y within 2^-30 of a half: exact when |v| * 10^(5 - k) is, which it is when the value's odd
+// significand times 5^(5 - k) (< 2^(7(5 - k)/3)) fits 53 bits; then adding 2^52 rounds it half to
+// even, as printf does. Other values go to to_chars. Sensor values that were binary32 and times
+// in eighths of a second fall here when they sit on a tie.
+[[gnu::noinline]] std::size_t FormatNearHalf(double value, int k, char* out) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
-    const int b = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
-    if (b < kFastLowestExponent || b > kFastHighestExponent) return 0;
-    const std::uint64_t mantissa =
+    const int s = 5 - k;
+    const std::uint64_t significand =
         (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-
-    // The decimal exponent k = floor(log10 |v|): floor(b * log10(2)) (exact for |b| < 680) is k
-    // or k - 1. Within an ulp of a negative power of ten k may come out one off, which the
-    // rounding absorbs (see the thresholds).
-    int k = (b * 1233) >> 12;
-    k += std::fabs(value) >= kPowersOfTenAsDoubles[k + 1 - kLowestThresholdPower] ? 1 : 0;
-
-    // q = |v| * 10^(5 - k) rounded: 10^5 <= q <= 10^6.
-    std::uint64_t q = 0;
-    if (k <= 5) {
-        // |v| < 10^6 < 2^20, so b <= 19: |v| * 10^(5 - k) = mantissa * 5^(5 - k) / 2^shift with
-        // shift = (52 - b) - (5 - k) in [33, 99]; the product is below 2^53 * 5^27 < 2^116.
-        const int shift = 47 - b + k;
-        q = ShiftRightRounded(Multiply(mantissa, kPowersOfFive[5 - k]), shift);
-    } else {
-        // k in [6, 19]: |v| / 10^(k - 5) = numerator / divisor. For b >= 52 the value is an
-        // integer below 2^64; otherwise divisor = 10^(k - 5) * 2^(52 - b) <= mantissa / 10^5.
-        const int e = b - 52;
-        const std::uint64_t numerator = e >= 0 ? mantissa << e : mantissa;
-        const std::uint64_t divisor = e >= 0 ? kPowersOfTen[k - 5] : kPowersOfTen[k - 5] << -e;
-        q = numerator / divisor;
-        const std::uint64_t twiceRemainder = 2 * (numerator - q * divisor);
-        if (twiceRemainder > divisor || (twiceRemainder == divisor && (q & 1) != 0)) ++q;
-    }
+    if (s < 0 || 3 * std::countr_zero(significand) < 7 * s) return FormatGeneral(value, 6, out);
+    std::size_t q = static_cast<std::uint32_t>(
+        std::bit_cast<std::uint64_t>(std::fabs(value) * kTables.scale[k - kLowestK] + 0x1p52));
     // 999999.5 rounds to 1e+006: the carry moves the decimal exponent.
     if (q == 1000000) {
         q = 100000;
         ++k;
     }
-    return LayOutSixDigits(static_cast<std::uint32_t>(q), k, (bits >> 63) != 0, out);
+    return LayOutSixDigits(q, k, static_cast<std::size_t>(bits >> 63), out);
+}
+
+// Zero, subnormal, non-finite and values outside the range above.
+[[gnu::noinline]] std::size_t FormatOutsideFastRange(double value, char* out) {
+    if (value == 0) return Put(out, std::signbit(value) ? "-0" : "0");
+    if (const std::size_t length = FormatNonFinite(value, out)) return length;
+    return FormatGeneral(value, 6, out);
 }
 
 // Writes digits[0, count) (no trailing zeros, or the single "0") of a number with decimal
@@ -255,12 +234,25 @@ std::size_t LayOutDigits(const char* digits, int count, int k, bool negative, ch
 }  // namespace
 
 std::size_t FormatNumberCell(double value, char* out) {
-    if (const std::size_t length = FormatSixDigitsFast(value, out)) return length;
-    if (const std::size_t length = FormatNonFinite(value, out)) return length;
-    return FormatGeneral(value, 6, out);
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const std::ptrdiff_t firstK = kTables.firstK[bits >> 52];
+    if (firstK == kOutside) return FormatOutsideFastRange(value, out);
+    const double magnitude = std::fabs(value);
+    const std::ptrdiff_t k = firstK + (magnitude >= kTables.roundUp[firstK - kLowestK] ? 1 : 0);
+    const double y = magnitude * kTables.scale[k - kLowestK];
+    // Adding 2^20 leaves y in 20.32 fixed point in the significand, rounded by 2^-33 more; adding
+    // a half and 4 units of 2^-32 as well makes the integer part y rounded, and the low 32 bits
+    // at most 8 where the fraction is within 4 units of a half.
+    const auto fixed = std::bit_cast<std::uint64_t>(y + (0x1p20 + 0.5 + 0x1p-30));
+    if (static_cast<std::uint32_t>(fixed) <= 8) {
+        return FormatNearHalf(value, static_cast<int>(k), out);
+    }
+    return LayOutSixDigits(static_cast<std::size_t>(fixed >> 32 & 0xFFFFF), k,
+                           static_cast<std::size_t>(bits >> 63), out);
 }
 
 std::size_t FormatNumberCellWithDigits(double value, int digits, char* out) {
+    if (digits == 6) return FormatNumberCell(value, out);
     if (const std::size_t length = FormatNonFinite(value, out)) return length;
     return FormatGeneral(value, digits < 1 ? 1 : (digits > 17 ? 17 : digits), out);
 }
