@@ -109,7 +109,6 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {kDrop, "walk.bin", L"", kSummary},
         {IDC_BROWSE, "deleted.bin", kReadFailed, kNone},  // deleted once chosen, before reading
         {IDC_BROWSE, "walk.bin", kReadFailed, kNone, Step::readError},  // at 30% of the body
-        {IDC_EXPORT_CSV, nullptr, kNoData, kNone},                      // nothing kept of it
         {IDC_BROWSE, "walk.bin", SystemErrorMessage(ERROR_NOT_ENOUGH_MEMORY), kNone,
          Step::noMemory},
         {IDC_EXPORT_CSV, nullptr, kNoData, kNone},
