@@ -5,6 +5,7 @@
 #include "MemoryFile.h"
 #include "Platform.h"
 #include "RecordingGenerator.h"
+#include "SampleReader.h"
 #include "TempDir.h"
 #include "Utf8.h"
 
@@ -69,6 +70,10 @@ TEST_F(LoadedRecordingTest, AFailedLoadLeavesNothingOfTheEarlierRecording) {
 
     EXPECT_FALSE(recording.LoadRecording(
         Write("short.bin", GenerateRecording({.samples = 0, .tailBytes = 7})), summary));
+    ExpectEmpty();
+    FailBodyReadsForTesting(100, EIO);  // nothing is kept of a body cut short by a read error
+    EXPECT_FALSE(recording.LoadRecording(Write("cut.bin", GenerateRecording({})), summary));
+    FailBodyReadsForTesting(0, 0);
     ExpectEmpty();
     EXPECT_EQ(recording.headerText, "Tavomir Morvanex A 2 acceleration gen");
 }
