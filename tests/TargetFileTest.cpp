@@ -79,6 +79,7 @@ TEST(TargetFile, EveryKindOfTarget) {
          FullDisk},
         {"echo earlier >b.csv", "b.csv", kReplace, Kind::CannotWrite, "grep -q earlier b.csv", "",
          Busy},
+        {"", "n.csv", kKeep, Kind::CannotWrite, "test ! -e n.csv", "", FullDisk},  // made, removed
     };
 #ifdef _WIN32
     for (const char* device : {"COM1:", "nul:", "CON:", "lpt\u00B9.csv"}) {
@@ -103,12 +104,12 @@ TEST(TargetFile, EveryKindOfTarget) {
 #else
     const std::string kept = "600:root:root\n";
     cases.push_back(
-        {"echo earlier >a.csv; chown nobody:nogroup a.csv; chmod 640 a.csv; setfacl -m "
+        {"echo earlier >a.csv; chown nobody:nogroup a.csv; chmod 2640 a.csv; setfacl -m "
          "u:daemon:r a.csv; setfattr -n user.tag -v 7 a.csv",
          "a.csv", kReplace, Kind::None,
-         "cmp a.csv ../new && stat -c %U:%G a.csv && getfacl -c a.csv | grep daemon && "
+         "cmp a.csv ../new && stat -c %a:%U:%G a.csv && getfacl -c a.csv | grep daemon && "
          "getfattr --only-values -n user.tag a.csv && echo",
-         "nobody:nogroup\nuser:daemon:r--\n7\n"});
+         "2640:nobody:nogroup\nuser:daemon:r--\n7\n"});
 #endif
     cases.push_back({"echo earlier >p.csv; chmod 600 p.csv", "p.csv", kReplace, Kind::None,
                      "cmp p.csv ../new && stat -c %a:%U:%G p.csv", kept});
