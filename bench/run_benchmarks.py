@@ -3,9 +3,10 @@
 figures from this one run: these machines are noisy, so only ratios within a run mean much).
 
     run_benchmarks.py --native build/native [--win64 build/win64] [--win32 build/win32]
-                      [--runs 5] [--out FILE] [--scale-only]
+                      [--runs 5] [--out FILE] [--scale-only] [--analysis-only]
 
-The scale rows (many recordings, one larger than the converter's memory) each have bounds; when one
+The analysis rows hold --stats and --plot to at least 3 times the speed of the CSV conversion of
+the same recording; the scale rows (many recordings, one larger than the converter's memory) each have bounds; when one
 breaks, the tables are still written and the run exits 1 naming the row and the bound.
 """
 import argparse
@@ -180,6 +181,42 @@ def formatter_table(native, runs):
     return lines
 
 
+ANALYSIS_SPEED_UP = 3  # --stats and --plot against the CSV conversion of the same recording
+
+
+def analysis_table(native, paths, runs, out_dir, broken):
+    """--stats and --plot against the CSV conversion, run in turn so that the machine's load
+    weighs on all three alike; each mode must take at most a third of the conversion's time."""
+    converter = os.path.join(native, "bin", "oscimo2csv")
+    out_csv, out_svg = os.path.join(out_dir, "out.csv"), os.path.join(out_dir, "out.svg")
+    modes = [("CSV", lambda i: [converter, "-q", "-f", "-o", out_csv, i]),
+             ("--stats", lambda i: [converter, "--stats", i]),
+             ("--stats --json", lambda i: [converter, "--stats", "--json", i]),
+             ("--plot", lambda i: [converter, "-q", "-f", "--plot", "-o", out_svg, i])]
+    lines = ["| recording | mode | wall s (median) | CPU s | peak RSS MiB | faster than CSV by | "
+             "bound |", "|---|---|---:|---:|---:|---:|---|"]
+    for name in ("acceleration-1M", "TLocation-1M", "speed-1M", "acceleration-10M"):
+        path, _ = paths[name]
+        figures = {label: ([], [], []) for label, _ in modes}
+        for _ in range(runs):
+            for label, command in modes:
+                wall, cpu, rss = timed(command(path), 1)
+                for values, value in zip(figures[label], (wall, cpu, rss)):
+                    values.append(value)
+        csv_wall = statistics.median(figures["CSV"][0])
+        for label, _ in modes:
+            walls, cpus, rss = figures[label]
+            wall = statistics.median(walls)
+            ratio, bound = csv_wall / wall, "" if label == "CSV" else f"{ANALYSIS_SPEED_UP}x"
+            if label != "CSV" and ratio < ANALYSIS_SPEED_UP:
+                broken.append(f'analysis row "{label}" ({name}): {ratio:.1f}x faster than the '
+                              f"CSV conversion, under the bound of {ANALYSIS_SPEED_UP}x")
+            shown = "" if label == "CSV" else f"{ratio:.1f}x"
+            lines.append(f"| {name} | {label} | {wall:.3f} | {statistics.median(cpus):.3f} | "
+                         f"{max(rss) / 1024:.1f} | {shown} | {bound} |")
+    return lines
+
+
 def run_once(command):
     """One run of command: wall seconds, peak RSS in MiB, exit status, the size of standard output
     and its start (outputs here reach a gigabyte: counted, not kept), and standard error."""
@@ -319,9 +356,12 @@ def main():
     parser.add_argument("--out")
     parser.add_argument("--scale-only", action="store_true",
                         help="run only the scale rows and print their table (not with --out)")
+    parser.add_argument("--analysis-only", action="store_true",
+                        help="run only the --stats and --plot rows and print their table "
+                        "(not with --out)")
     args = parser.parse_args()
-    if args.scale_only and args.out:
-        parser.error("--scale-only prints one table; --out would lose the others")
+    if (args.scale_only or args.analysis_only) and args.out:
+        parser.error("--scale-only and --analysis-only print one table; --out would lose the others")
     native = os.path.abspath(args.native)
     win64 = os.path.abspath(args.win64) if args.win64 else None
     broken = []
@@ -334,9 +374,18 @@ def main():
         print("\n".join(scale))
         return report_broken(broken)
     paths = recordings(native, os.path.join(native, "bench-data"))
+    analysis = ["### Health report and picture against the CSV conversion", "",
+                f"Each mode's median over {args.runs} runs, the three modes in turn; a mode under "
+                f"{ANALYSIS_SPEED_UP}x fails `make bench`.", ""]
+    if args.analysis_only:
+        with tempfile.TemporaryDirectory() as out_dir:
+            analysis += analysis_table(native, paths, args.runs, out_dir, broken)
+        print("\n".join(analysis))
+        return report_broken(broken)
     with tempfile.TemporaryDirectory() as out_dir:
         conversion, ratios = conversion_table(native, paths, args.runs, out_dir)
         report = ["### Converting a recording to CSV", ""] + conversion + [""]
+        report += analysis + analysis_table(native, paths, args.runs, out_dir, broken) + [""]
         report += ["### Loading into memory (the dialog's reader)", ""]
         report += load_table(native, win64, paths, args.runs) + [""]
         report += ["### Load plus export through the dialog's code path, 1M acceleration", ""]
@@ -359,7 +408,7 @@ def report_broken(broken):
     """1, with every broken result and bound on standard error, when any broke; else 0."""
     if not broken:
         return 0
-    print(f"\nmake bench: FAILED: {len(broken)} scale check(s) broken", file=sys.stderr)
+    print(f"\nmake bench: FAILED: {len(broken)} check(s) broken", file=sys.stderr)
     for message in broken:
         print("  " + message, file=sys.stderr)
     return 1
