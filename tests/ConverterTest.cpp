@@ -51,15 +51,15 @@ protected:
                      BigEndianDouble(e[2]) + BigEndianDouble(e[3]);
         }
         WriteFile("edges.bin", bytes);
-        // Steps of 10 ms with a repeat, a step back, one of exactly 1.5 times the median (no
-        // gap) and two gaps; a NaN and an infinity.
+        // Steps of 10 ms with a repeat, one of exactly 1.5 times the median (no gap), two gaps and
+        // a step back to before the first stamp; a NaN and an infinity.
         const double g[][4] = {{0, 1, 10, .5},        {10, 2, 20, .5}, {20, 3, NAN, .5},
-                               {20, 4, 40, INFINITY}, {30, 5, 50, .5}, {80, 6, 60, .5},
-                               {75, -7, 70, .5},      {90, 8, 80, .5}, {100, 9, 90, .5},
-                               {130, 10, 100, .5}};
+                               {20, 4, 40, INFINITY}, {35, 5, 50, .5}, {95, 6, 60, .5},
+                               {-5, -7, 70, .5},      {5, 8, 80, .5},  {15, 9, 90, .5},
+                               {45, 10, 100, .5}};
         bytes = "Tavomir Morvanex A 2 acceleration g\n";
         for (const auto& e : g) {
-            bytes += BigEndian64(1'000'000'000 + static_cast<std::uint64_t>(e[0]) * 1'000'000);
+            bytes += BigEndian64(static_cast<std::uint64_t>(1'000'000'000 + e[0] * 1'000'000));
             for (int c = 1; c < 4; ++c) bytes += BigEndianFloat(static_cast<float>(e[c]));
         }
         WriteFile("g.bin", bytes);
@@ -121,9 +121,9 @@ TEST_F(ConverterTest, CommandLines) {
         // Stamps as recorded, in the unit of the sensor type, with every number style.
         {"--stamps --digits 3 -o - g.bin", 0, "", "",
          "Stamp(ns),Time(s),X,Y,Z\r\n1000000000,0,1,10,0.5\r\n1010000000,0.01,2,20,0.5\r\n"
-         "1020000000,0.02,3,nan,0.5\r\n1020000000,0.02,4,40,inf\r\n1030000000,0.03,5,50,0.5\r\n"
-         "1080000000,0.08,6,60,0.5\r\n1075000000,0.075,-7,70,0.5\r\n1090000000,0.09,8,80,0.5\r\n"
-         "1100000000,0.1,9,90,0.5\r\n1130000000,0.13,10,100,0.5\r\n"},
+         "1020000000,0.02,3,nan,0.5\r\n1020000000,0.02,4,40,inf\r\n1035000000,0.035,5,50,0.5\r\n"
+         "1095000000,0.095,6,60,0.5\r\n995000000,-0.005,-7,70,0.5\r\n1005000000,0.005,8,80,0.5\r\n"
+         "1015000000,0.015,9,90,0.5\r\n1045000000,0.045,10,100,0.5\r\n"},
         {"--stamps --round-trip -o - edges.bin", 0, "", "",
          "Stamp(ms),Time(s),X,Y,Z\r\n1000,0,-2.225073858507201e-308,-1.7976931348623157e+308,-0\r\n"
          "1001,0.001,5e-324,2.2250738585072014e-308,1.7976931348623157e+308\r\n"
@@ -132,21 +132,21 @@ TEST_F(ConverterTest, CommandLines) {
         // The health report; a step of exactly 1.5 times the median is no gap.
         {"--stats g.bin", 0, "", "",
          "g.bin\n  header    Tavomir Morvanex A 2 acceleration g\n  samples   10\n"
-         "  duration  0.13 s\n  stamps    first 1000000000 ns, last 1130000000 ns\n"
-         "  steps     min 10000000 ns (0.01 s), median 10000000 ns (0.01 s), max 50000000 ns "
-         "(0.05 s)\n  rate      nominal 100 Hz, mean 69.2308 Hz\n"
-         "  gaps      2 longer than 1.5 × median, the longest 0.05 s ending at sample 5 (0.08 s)\n"
-         "  backward  1, the first at sample 6 (0.075 s)\n"
+         "  duration  0.1 s\n  stamps    first 1000000000 ns, last 1045000000 ns\n"
+         "  steps     min 10000000 ns (0.01 s), median 10000000 ns (0.01 s), max 60000000 ns "
+         "(0.06 s)\n  rate      nominal 100 Hz, mean 90 Hz\n"
+         "  gaps      2 longer than 1.5 × median, the longest 0.06 s ending at sample 5 (0.095 s)\n"
+         "  backward  1, the first at sample 6 (-0.005 s)\n"
          "  repeated  1, the first at sample 3 (0.02 s)\n"
          "  X         min -7, max 10, mean 4.1, std 4.65725, NaN 0, infinite 0\n"
          "  Y         min 10, max 100, mean 57.7778, std 28.9742, NaN 1, infinite 0\n"
          "  Z         min 0.5, max 0.5, mean 0.5, std 0, NaN 0, infinite 1\n"},
         {"--stats --json g.bin", 0, "", "",
          R"({"recording":"g.bin","header":"Tavomir Morvanex A 2 acceleration g","unit":"ns",)"
-         R"("samples":10,"first_stamp":1000000000,"last_stamp":1130000000,"duration_s":0.13,)"
-         R"("step":{"min":10000000,"median":10000000,"max":50000000,"exact":true},)"
-         R"("rate_hz":{"nominal":100,"mean":69.23076923076923},)"
-         R"("gaps":{"count":2,"longest_s":0.05,"longest_at":5},"backward":{"count":1,)"
+         R"("samples":10,"first_stamp":1000000000,"last_stamp":1045000000,"duration_s":0.1,)"
+         R"("step":{"min":10000000,"median":10000000,"max":60000000,"exact":true},)"
+         R"("rate_hz":{"nominal":100,"mean":90},)"
+         R"("gaps":{"count":2,"longest_s":0.06,"longest_at":5},"backward":{"count":1,)"
          R"("first_at":6},"repeated":{"count":1,"first_at":3},"columns":[{"name":"X",)"
          R"("min":-7,"max":10,"mean":4.1,"std":4.657252408878008,"nan":0,"inf":0},)"
          R"({"name":"Y","min":10,"max":100,"mean":57.77777777777778,"std":28.97423291201177,)"
@@ -235,8 +235,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
 #else
     WriteFile("a.csv", DialogCsvOf("a.bin"));
     const std::string speed = GenerateRecording({.sensorType = "speed"});
-    WriteFile("ctl.bin",
-              "Tavomir Morvanex A 2 speed \x1b]0;pwned\x07\n" + speed.substr(speed.find('\n') + 1));
+    WriteFile("ctl.bin", "Tavomir Morvanex A 2 speed \x1b]0;pwned\x07\xEF\xBF\xBF\n" +
+                             speed.substr(speed.find('\n') + 1));
     const std::string big = "Tavomir Morvanex A 2 acceleration zeros\n";
     WriteFile("big.bin", big);
     fs::resize_file("big.bin", big.size() + 800'000'000);
@@ -280,7 +280,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
          "\"$(printf '\\033')\" t",
          "1\n0\n", ""},
         {"$C --summary ctl.bin | grep -c \"$(printf '\\033]0;pwned\\007')\"", "1\n", ""},
-        // In the health report too, and escaped by JSON's and XML's rules in JSON and SVG.
+        // In the health report too, and escaped by JSON's and XML's rules in JSON and SVG (where
+        // U+FFFF is no character either).
         {"script -qec \"$C --stats ctl.bin\" /dev/null | grep -c 'x1b]0;pwned.x07'", "1\n", ""},
         {"$C --stats --json ctl.bin | grep -c 'u001b]0;pwned.u0007'", "1\n", ""},
         {"$C -q --plot -o c.svg ctl.bin; grep -c 'x1b]0;pwned.x07' c.svg; rsvg-convert c.svg | wc "
@@ -314,8 +315,9 @@ TEST_F(ConverterTest, HostileSurroundings) {
 }
 
 // The picture as a renderer draws it (rsvg-convert on this machine, Wine's host under Wine):
-// every sample, spikes among them, inside its pixel column's band; the gap a break; the title in
-// ink.
+// every sample, spikes among them, inside its pixel column's band; each panel's range from its
+// least to its greatest value; the gap a break, the ticks in it; the title in ink. The last sample,
+// stamped before the first, makes the converter read the recording twice.
 TEST_F(ConverterTest, PlotShowsEverySampleAndBreaksAtGaps) {
     const SensorFormat format = LookUpSensorFormat("acceleration");
     std::vector<std::uint64_t> stamps;
@@ -327,9 +329,9 @@ TEST_F(ConverterTest, PlotShowsEverySampleAndBreaksAtGaps) {
         const float values[] = {static_cast<float>(std::sin(i / 500.0)),
                                 i % 997 ? static_cast<float>(std::cos(i / 300.0)) : 40.0f,
                                 i % 2 ? -1.0f : 1.0f};
-        stamps.push_back(stamp);
+        stamps.push_back(i == 19'999 ? 500'000'000 : stamp);
         rows.push_back({{values[0], values[1], values[2]}});
-        bytes += BigEndian64(stamp);
+        bytes += BigEndian64(stamps.back());
         for (const float value : values) bytes += BigEndianFloat(value);
     }
     WriteFile("wave.bin", bytes);
@@ -346,9 +348,10 @@ TEST_F(ConverterTest, PlotShowsEverySampleAndBreaksAtGaps) {
     pgm.get();
     const std::string pixels = ReadFile("wave.pgm").substr(static_cast<std::size_t>(pgm.tellg()));
     ASSERT_EQ(magic + std::to_string(width), "P5" + std::to_string(PlotLayout::kWidth));
-    const auto ink = [&](int x, int y) {
-        return static_cast<unsigned char>(pixels[static_cast<std::size_t>(y * width + x)]) < 128;
+    const auto grey = [&](int x, int y) {
+        return static_cast<unsigned char>(pixels[static_cast<std::size_t>(y * width + x)]);
     };
+    const auto ink = [&](int x, int y) { return grey(x, y) < 128; };
     RecordingStats stats(format);
     stats.Add(stamps.data(), rows.data(), rows.size());
     PlotBands bands(3, stats.minStamp, stats.maxStamp);
@@ -362,17 +365,27 @@ TEST_F(ConverterTest, PlotShowsEverySampleAndBreaksAtGaps) {
         }
     }
     EXPECT_EQ(outside, 0);
-    const int gap = PlotLayout::kLeft + bands.ColumnOf(stamps[11'999] + 30'000'000'000);
+    // The sine's crest at the panel's top, its trough at the bottom; the spikes set the range.
+    const auto at = [&](std::size_t i) { return PlotLayout::kLeft + bands.ColumnOf(stamps[i]); };
+    const int top = PlotLayout::Top(0), bottom = top + PlotBands::kRows - 1;
+    EXPECT_TRUE(ink(at(785), top) && !ink(at(785), bottom) && ink(at(2'356), bottom) &&
+                !ink(at(2'356), top));
+    EXPECT_EQ(scales.values[1].labels,
+              (std::vector<std::string>{"-10", "0", "10", "20", "30", "40"}));
+    // In the gap: no ink, only the grid line of 150 s.
+    const int gap = PlotLayout::kLeft + bands.ColumnOf(1'000'000'000 + 150'000'000'000);
     int inGap = 0, inTitle = 0;
     for (int panel = 0; panel < 3; ++panel) {
         for (int row = 1; row < PlotBands::kRows - 1; ++row) {
-            inGap += ink(gap, PlotLayout::Top(panel) + row);
+            inGap +=
+                ink(gap, PlotLayout::Top(panel) + row) + ink(gap + 3, PlotLayout::Top(panel) + row);
         }
     }
+    EXPECT_EQ(inGap, 0);
+    EXPECT_TRUE(grey(gap, top + 30) < 240 && grey(gap + 3, top + 30) == 255);
     for (int y = 10; y < PlotLayout::kFirstTop - 30; ++y) {
         for (int x = 10; x < 300; ++x) inTitle += ink(x, y);
     }
-    EXPECT_EQ(inGap, 0);
     EXPECT_GT(inTitle, 200);
 }
 

@@ -20,6 +20,10 @@ TEST(StepCounts, MedianExactThenWithinOnePercent) {
     StepCounts many;
     for (std::uint64_t step = 1; step <= 2 * StepCounts::kExactSteps; ++step) {
         many.Add(step * 1'000'003, step % 2 ? 1 : 3);
+        if (step == StepCounts::kExactSteps) {  // the most it counts exactly
+            EXPECT_TRUE(many.Exact() && many.Total() == 2 * StepCounts::kExactSteps);
+            EXPECT_EQ(many.Median(), 2'048 * 1'000'003u);
+        }
     }
     EXPECT_FALSE(many.Exact());
     EXPECT_EQ(many.Total(), 4 * StepCounts::kExactSteps);
