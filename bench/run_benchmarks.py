@@ -4,10 +4,12 @@ figures from this one run: these machines are noisy, so only ratios within a run
 
     run_benchmarks.py --native build/native [--win64 build/win64] [--win32 build/win32]
                       [--runs 5] [--out FILE] [--scale-only] [--instructions-only]
+                      [--analysis-only]
 
-The scale rows (many recordings, one larger than the converter's memory) and the formatter's
-instructions per cell each have bounds; when one breaks, the tables are still written and the run
-exits 1 naming the row and the bound.
+The scale rows (many recordings, one larger than the converter's memory), the formatter's
+instructions per cell and the analysis rows (--stats and --plot at least 3 times the speed of the
+CSV conversion of the same recording) each have bounds; when one breaks, the tables are still
+written and the run exits 1 naming the row and the bound.
 """
 import argparse
 import glob
@@ -213,6 +215,52 @@ def instruction_table(native, work, broken):
                           f"cell is over its bound of {bound}")
         lines.append(f"| {kind}, {INSTRUCTION_SAMPLES:,} samples | {per_cell:.1f} | {bound} | "
                      f"{count['total'] / cells:.1f} |")
+ANALYSIS_SPEED_UP = 3  # --stats and --plot against the CSV conversion of the same recording
+
+
+def measured(command):
+    """Wall and CPU seconds of one run, from the process's own accounting: no time(1) in between,
+    whose start-up would weigh on runs of a few milliseconds. (Its peak RSS would count the
+    forked interpreter: time(1) measures that apart.)"""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    wall = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        raise subprocess.CalledProcessError(os.waitstatus_to_exitcode(status), command)
+    return wall, usage.ru_utime + usage.ru_stime
+
+
+def analysis_table(native, paths, runs, out_dir, broken):
+    """--stats and --plot against the CSV conversion, run in turn so that the machine's load
+    weighs on all three alike; each mode must take at most a third of the conversion's time."""
+    converter = os.path.join(native, "bin", "oscimo2csv")
+    out_csv, out_svg = os.path.join(out_dir, "out.csv"), os.path.join(out_dir, "out.svg")
+    modes = [("CSV", lambda i: [converter, "-q", "-f", "-o", out_csv, i]),
+             ("--stats", lambda i: [converter, "--stats", i]),
+             ("--stats --json", lambda i: [converter, "--stats", "--json", i]),
+             ("--plot", lambda i: [converter, "-q", "-f", "--plot", "-o", out_svg, i])]
+    lines = ["| recording | mode | wall s (median) | CPU s | peak RSS MiB | faster than CSV by | "
+             "bound |", "|---|---|---:|---:|---:|---:|---|"]
+    for name in ("acceleration-1M", "TLocation-1M", "speed-1M", "acceleration-10M"):
+        path, _ = paths[name]
+        figures = {label: ([], []) for label, _ in modes}
+        for _ in range(runs):
+            for label, command in modes:
+                for values, value in zip(figures[label], measured(command(path))):
+                    values.append(value)
+        csv_wall = statistics.median(figures["CSV"][0])
+        for label, command in modes:
+            walls, cpus = figures[label]
+            rss = timed(command(path), 1)[2]
+            wall = statistics.median(walls)
+            ratio, bound = csv_wall / wall, "" if label == "CSV" else f"{ANALYSIS_SPEED_UP}x"
+            if label != "CSV" and ratio < ANALYSIS_SPEED_UP:
+                broken.append(f'analysis row "{label}" ({name}): {ratio:.1f}x faster than the '
+                              f"CSV conversion, under the bound of {ANALYSIS_SPEED_UP}x")
+            shown = "" if label == "CSV" else f"{ratio:.1f}x"
+            lines.append(f"| {name} | {label} | {wall:.3f} | {statistics.median(cpus):.3f} | "
+                         f"{rss / 1024:.1f} | {shown} | {bound} |")
     return lines
 
 
@@ -357,10 +405,13 @@ def main():
                         help="run only the scale rows and print their table (not with --out)")
     parser.add_argument("--instructions-only", action="store_true",
                         help="run only the formatter's instructions per cell (not with --out)")
+    parser.add_argument("--analysis-only", action="store_true",
+                        help="run only the --stats and --plot rows and print their table "
+                        "(not with --out)")
     args = parser.parse_args()
-    if (args.scale_only or args.instructions_only) and args.out:
-        parser.error("--scale-only and --instructions-only print one table; --out would lose the "
-                     "others")
+    if (args.scale_only or args.instructions_only or args.analysis_only) and args.out:
+        parser.error("--scale-only, --instructions-only and --analysis-only print one table; "
+                     "--out would lose the others")
     native = os.path.abspath(args.native)
     win64 = os.path.abspath(args.win64) if args.win64 else None
     broken = []
@@ -379,9 +430,18 @@ def main():
         print("\n".join(scale))
         return report_broken(broken)
     paths = recordings(native, os.path.join(native, "bench-data"))
+    analysis = ["### Health report and picture against the CSV conversion", "",
+                f"Each mode's median over {args.runs} runs, the three modes in turn; a mode under "
+                f"{ANALYSIS_SPEED_UP}x fails `make bench`.", ""]
+    if args.analysis_only:
+        with tempfile.TemporaryDirectory() as out_dir:
+            analysis += analysis_table(native, paths, args.runs, out_dir, broken)
+        print("\n".join(analysis))
+        return report_broken(broken)
     with tempfile.TemporaryDirectory() as out_dir:
         conversion, ratios = conversion_table(native, paths, args.runs, out_dir)
         report = ["### Converting a recording to CSV", ""] + conversion + [""]
+        report += analysis + analysis_table(native, paths, args.runs, out_dir, broken) + [""]
         report += ["### Loading into memory (the dialog's reader)", ""]
         report += load_table(native, win64, paths, args.runs) + [""]
         report += ["### Load plus export through the dialog's code path, 1M acceleration", ""]

@@ -29,17 +29,41 @@ bool ParseDigits(const NativeString& argument, int& digits) {
     return true;
 }
 
+using Mode = CommandLine::Mode;
+
+// The option that asks for each mode; CSV is what no option asks for.
+const char* ModeOption(Mode mode) {
+    switch (mode) {
+        case Mode::Summary:
+            return "--summary";
+        case Mode::Stats:
+            return "--stats";
+        case Mode::Plot:
+            return "--plot";
+        case Mode::Csv:
+            break;
+    }
+    return "";
+}
+
 }  // namespace
 
 const char kUsageText[] =
     "Usage: oscimo2csv [options] RECORDING...\n"
     "Converts sensor recordings to CSV: each RECORDING to RECORDING.csv beside it.\n"
     "\n"
-    "  -o OUT       write the CSV of the one RECORDING to OUT; '-o -' writes to standard output\n"
-    "  -f           replace an existing CSV file\n"
+    "  -o OUT       write the CSV or the picture of the one RECORDING to OUT; '-o -' writes\n"
+    "               to standard output\n"
+    "  -f           replace an existing CSV or SVG file\n"
     "  --digits N   write numbers with N significant digits (1 to 17) instead of six\n"
     "  --round-trip write numbers with the fewest digits that read back exactly\n"
+    "  --stamps     put each sample's time stamp as recorded first, in Stamp(ns) or Stamp(ms)\n"
     "  --summary    print each recording's four-line summary instead of converting\n"
+    "  --stats      print each recording's health report instead of converting:\n"
+    "               stamps, steps, gaps, stamps going backward, and each column's figures\n"
+    "  --json       with --stats: one JSON object per recording and line\n"
+    "  --plot       draw each RECORDING as an SVG picture to RECORDING.svg instead of\n"
+    "               converting\n"
     "  -q           report only failures\n"
     "  -h, --help   show this help\n"
     "  --version    show the version\n"
@@ -61,8 +85,20 @@ bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& l
             line.force = true;
         } else if (Is(argument, "-q")) {
             line.quiet = true;
-        } else if (Is(argument, "--summary")) {
-            line.summaryOnly = true;
+        } else if (Is(argument, "--summary") || Is(argument, "--stats") || Is(argument, "--plot")) {
+            const Mode mode = Is(argument, "--summary") ? Mode::Summary
+                              : Is(argument, "--stats") ? Mode::Stats
+                                                        : Mode::Plot;
+            if (line.mode != Mode::Csv && line.mode != mode) {
+                error = std::string(ModeOption(line.mode)) + " and " + ModeOption(mode) +
+                        " do not go together";
+                return false;
+            }
+            line.mode = mode;
+        } else if (Is(argument, "--json")) {
+            line.json = true;
+        } else if (Is(argument, "--stamps")) {
+            line.stamps = true;
         } else if (Is(argument, "-h") || Is(argument, "--help")) {
             line.help = true;
         } else if (Is(argument, "--version")) {
@@ -106,11 +142,17 @@ bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& l
         error = "no recording given";
     } else if (digitsGiven && roundTrip) {
         error = "--digits and --round-trip do not go together";
-    } else if ((digitsGiven || roundTrip) && line.summaryOnly) {
-        error = std::string(digitsGiven ? "--digits" : "--round-trip") +
-                " and --summary do not go together";
-    } else if (line.output && line.summaryOnly) {
-        error = "-o and --summary do not go together";
+    } else if ((digitsGiven || roundTrip || line.stamps) && line.mode != Mode::Csv) {
+        // The number styles and the stamp column shape a CSV; the other modes write none.
+        error = std::string(digitsGiven ? "--digits"
+                            : roundTrip ? "--round-trip"
+                                        : "--stamps") +
+                " and " + ModeOption(line.mode) + " do not go together";
+    } else if (line.json && line.mode != Mode::Stats) {
+        error = "--json goes with --stats only";
+    } else if (line.output && (line.mode == Mode::Summary || line.mode == Mode::Stats)) {
+        error = std::string("-o and ") + ModeOption(line.mode) +
+                " do not go together (they print to standard output)";
     } else if (line.output && line.recordings.size() > 1) {
         error = "-o takes exactly one recording";
     } else {

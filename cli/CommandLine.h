@@ -10,9 +10,13 @@
 using NativeString = std::filesystem::path::string_type;
 
 struct CommandLine {
+    // What is made of each recording: its CSV, or what --summary, --stats or --plot ask for.
+    enum class Mode { Csv, Summary, Stats, Plot };
+    Mode mode = Mode::Csv;
     bool force = false;
     bool quiet = false;
-    bool summaryOnly = false;
+    bool json = false;    // --stats as one JSON object per line
+    bool stamps = false;  // the CSV's first column holds the stamps as recorded
     bool help = false;
     bool version = false;
     CellStyle cellStyle;                          // --digits N, --round-trip

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -11,7 +12,9 @@
 #include "ConsoleAndFiles.h"
 #include "Conversion.h"
 #include "LoadedRecording.h"
+#include "Platform.h"
 #include "Progress.h"
+#include "StatsReport.h"
 #include "TargetFile.h"
 #include "Utf8.h"
 #include "Version.h"
@@ -191,14 +194,43 @@ bool Summarise(const fs::path& recording, const CommandLine& line) {
            Fail(recording, "cannot write to standard output: " + error);
 }
 
-bool ConvertToStandardOutput(const fs::path& recording, const CommandLine& line) {
+// The health report, as text or one line of JSON, on standard output.
+bool Analyse(const fs::path& recording, const CommandLine& line) {
+    if (!CheckIsRegularFile(recording) || !CheckIsNotStandardOutput(recording)) return false;
+    std::string header;
+    std::optional<RecordingStats> stats;
+    ReadProblem problem;
+    ProgressLine progress(recording, WantsProgress(line, false));
+    const bool analysed = AnalyseRecording(recording, progress.Get(), header, stats, problem);
+    progress.Finish();
+    if (!analysed) return Fail(recording, DescribeReadProblem(problem));
+    // The header as the summary shows it, in the system's code page.
+    const std::string shownHeader = Utf8FromWide(WideFromNarrow(header));
+    const std::string report = line.json
+                                   ? FormatStatsJson(DisplayPath(recording), shownHeader, *stats)
+                                   : FormatStatsText(Shown(Stream::Output, DisplayPath(recording)),
+                                                     Shown(Stream::Output, shownHeader), *stats);
+    std::string error;
+    return WriteText(Stream::Output, report, &error) ||
+           Fail(recording, "cannot write to standard output: " + error);
+}
+
+// What a mode writes for a recording: its CSV or its picture, and the file kind messages name.
+struct Export {
+    const char* kind;
+    std::function<ConversionOutcome(OutputFile& out, Progress* progress, ReadProblem& problem,
+                                    std::uint64_t& samples)>
+        write;
+};
+
+bool ExportToStandardOutput(const fs::path& recording, const CommandLine& line,
+                            const Export& exported) {
     if (!CheckIsRegularFile(recording) || !CheckIsNotStandardOutput(recording)) return false;
     StandardOutputFile out;
     ReadProblem problem;
     std::uint64_t samples = 0;
     ProgressLine progress(recording, WantsProgress(line, true));
-    const ConversionOutcome outcome =
-        ConvertRecording(recording, out, line.cellStyle, progress.Get(), problem, samples);
+    const ConversionOutcome outcome = exported.write(out, progress.Get(), problem, samples);
     progress.Finish();
     switch (outcome) {
         case ConversionOutcome::Converted:
@@ -211,20 +243,20 @@ bool ConvertToStandardOutput(const fs::path& recording, const CommandLine& line)
     return Fail(recording, "cannot write to standard output: " + out.error);
 }
 
-bool ConvertToFile(const fs::path& recording, const fs::path& named, const CommandLine& line,
-                   RecordingsOfTheRun& recordings) {
+bool ExportToFile(const fs::path& recording, const fs::path& named, const CommandLine& line,
+                  RecordingsOfTheRun& recordings, const Export& exported) {
     if (!CheckIsRegularFile(recording)) return false;
     if (const fs::path* other = recordings.Find(named)) {
+        const std::string file = std::string("the ") + exported.kind + " file";
         return Fail(recording, FileIdentity(*other) == FileIdentity(recording)
-                                   ? "the CSV file would replace the recording itself"
-                                   : "the CSV file would replace the recording " + Name(*other));
+                                   ? file + " would replace the recording itself"
+                                   : file + " would replace the recording " + Name(*other));
     }
     LazyTarget out(named, line.force ? TargetFile::IfExists::Replace : TargetFile::IfExists::Keep);
     ReadProblem problem;
     std::uint64_t samples = 0;
     ProgressLine progress(recording, WantsProgress(line, false));
-    const ConversionOutcome outcome =
-        ConvertRecording(recording, out, line.cellStyle, progress.Get(), problem, samples);
+    const ConversionOutcome outcome = exported.write(out, progress.Get(), problem, samples);
     progress.Finish();
     if (outcome == ConversionOutcome::ReadFailed) {
         return Fail(recording, DescribeReadProblem(problem));
@@ -240,13 +272,22 @@ bool ConvertToFile(const fs::path& recording, const fs::path& named, const Comma
 }
 
 bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfTheRun& recordings) {
-    if (line.summaryOnly) return Summarise(recording, line);
+    if (line.mode == CommandLine::Mode::Summary) return Summarise(recording, line);
+    if (line.mode == CommandLine::Mode::Stats) return Analyse(recording, line);
+    const bool plot = line.mode == CommandLine::Mode::Plot;
+    const Export exported{
+        plot ? "SVG" : "CSV",
+        [&](OutputFile& out, Progress* progress, ReadProblem& problem, std::uint64_t& samples) {
+            return plot ? PlotRecording(recording, out, progress, problem, samples)
+                        : ConvertRecording(recording, out, line.cellStyle, line.stamps, progress,
+                                           problem, samples);
+        }};
     if (line.output && line.output->native() == fs::path("-").native()) {
-        return ConvertToStandardOutput(recording, line);
+        return ExportToStandardOutput(recording, line, exported);
     }
     fs::path target = line.output ? *line.output : recording;
-    if (!line.output) target += ".csv";
-    return ConvertToFile(recording, target, line, recordings);
+    if (!line.output) target += plot ? ".svg" : ".csv";
+    return ExportToFile(recording, target, line, recordings, exported);
 }
 
 int Run(const std::vector<NativeString>& arguments) {

@@ -19,11 +19,15 @@
 // files do) leaves through Write or Finish once the second thread is idle.
 class BlockWriter {
 public:
-    BlockWriter(OutputFile& out, CellStyle style, bool withTimes = true);
+    // stampUnit, when given, puts the stamps as recorded first (CsvWriter).
+    BlockWriter(OutputFile& out, CellStyle style, bool withTimes = true,
+                const char* stampUnit = nullptr);
 
     // Writes count rows, and the header line before the first block; false once any write
-    // failed. times is read only when the writer was made withTimes.
-    bool Write(std::int32_t columns, const double* times, const SampleRow* rows, std::size_t count);
+    // failed. times is read only when the writer was made withTimes, stamps only when it was
+    // made with a stamp unit.
+    bool Write(std::int32_t columns, const double* times, const SampleRow* rows, std::size_t count,
+               const std::uint64_t* stamps = nullptr);
 
     // Writes the text still held back (the last block's second half); call after the last
     // block. False once any write failed.
@@ -41,7 +45,8 @@ private:
     };
 
     void Format(TextBuffer& buffer, std::int32_t columns, const double* times,
-                const SampleRow* rows, std::size_t begin, std::size_t end) const;
+                const SampleRow* rows, const std::uint64_t* stamps, std::size_t begin,
+                std::size_t end) const;
     bool Put(const TextBuffer& buffer) {
         return m_out.Write(buffer.text.data(), buffer.text.size());
     }
@@ -49,6 +54,7 @@ private:
     OutputFile& m_out;
     CellStyle m_style;
     bool m_withTimes;
+    const char* m_stampUnit;
     bool m_started = false;
     TextBuffer m_first, m_second[2];
     int m_turn = 0;          // which m_second the last block's second half is in

@@ -1,6 +1,7 @@
 #include "CsvWriter.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <memory>
 
@@ -9,16 +10,22 @@
 
 namespace {
 
-// A line holds the time and three values: four cells, three separators and CR LF.
-constexpr std::size_t kMaxLineBytes = 4 * kMaxNumberCellBytes + 3 + 2;
+// A line holds a stamp (20 digits at most), the time and three values: five cells, four
+// separators and CR LF.
+constexpr std::size_t kMaxLineBytes = 20 + 4 * kMaxNumberCellBytes + 4 + 2;
 
 // The longest 17-digit cell, "-1.2345678901234567e-308", must fit a line's reservation.
 static_assert(kMaxNumberCellBytes >= 24);
 
 }  // namespace
 
-CsvWriter::CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style)
-    : m_file(file), m_columnCount(columnCount), m_withTimes(withTimes), m_style(style) {}
+CsvWriter::CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style,
+                     const char* stampUnit)
+    : m_file(file),
+      m_columnCount(columnCount),
+      m_withTimes(withTimes),
+      m_style(style),
+      m_stampUnit(stampUnit) {}
 
 bool CsvWriter::Reserve(std::size_t bytes) {
     if (m_failed) return false;
@@ -40,6 +47,11 @@ bool CsvWriter::Flush() {
 
 bool CsvWriter::WriteHeaderLine() {
     if (!Reserve(kMaxLineBytes)) return false;
+    if (m_stampUnit) {
+        Put("Stamp(", 6);
+        Put(m_stampUnit, std::strlen(m_stampUnit));
+        Put("),", 2);
+    }
     if (m_withTimes) Put("Time(s)", 7);
     static const char kNames[] = {'X', 'Y', 'Z'};
     for (std::int32_t c = 0; c < m_columnCount && c < 3; ++c) {
@@ -52,10 +64,14 @@ bool CsvWriter::WriteHeaderLine() {
 
 template <typename FormatCell>
 bool CsvWriter::WriteRowsWith(const double* times, const SampleRow* rows, std::size_t count,
-                              FormatCell formatCell) {
+                              const std::uint64_t* stamps, FormatCell formatCell) {
     for (std::size_t i = 0; i < count; ++i) {
         if (!Reserve(kMaxLineBytes)) return false;
         char* out = m_buffer + m_used;
+        if (m_stampUnit) {
+            out = std::to_chars(out, out + 20, stamps[i]).ptr;
+            *out++ = ',';
+        }
         if (m_withTimes) out += formatCell(times[i], out);
         for (std::int32_t c = 0; c < m_columnCount && c < 3; ++c) {
             if (m_withTimes || c > 0) *out++ = ',';
@@ -70,22 +86,23 @@ bool CsvWriter::WriteRowsWith(const double* times, const SampleRow* rows, std::s
 
 // The style is chosen once per call, and each style has its own row loop with a direct
 // call to its formatter: the default path costs what it did before styles existed.
-bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_t count) {
+bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_t count,
+                          const std::uint64_t* stamps) {
     switch (m_style.kind) {
         case CellStyle::Kind::Digits: {
             const int digits = m_style.digits;
-            return WriteRowsWith(times, rows, count, [digits](double value, char* out) {
+            return WriteRowsWith(times, rows, count, stamps, [digits](double value, char* out) {
                 return FormatNumberCellWithDigits(value, digits, out);
             });
         }
         case CellStyle::Kind::RoundTrip:
-            return WriteRowsWith(times, rows, count, [](double value, char* out) {
+            return WriteRowsWith(times, rows, count, stamps, [](double value, char* out) {
                 return FormatNumberCellRoundTrip(value, out);
             });
         case CellStyle::Kind::SixDigits:
             break;
     }
-    return WriteRowsWith(times, rows, count,
+    return WriteRowsWith(times, rows, count, stamps,
                          [](double value, char* out) { return FormatNumberCell(value, out); });
 }
 

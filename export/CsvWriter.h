@@ -25,12 +25,17 @@ struct CellStyle {
 // larger writes. After a failed write nothing more is written and every call returns false.
 class CsvWriter {
 public:
-    CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style = {});
+    // stampUnit, when given ("ns", "ms"), puts each sample's stamp as recorded first, in a
+    // column headed Stamp(UNIT).
+    CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style = {},
+              const char* stampUnit = nullptr);
 
     bool WriteHeaderLine();
 
-    // One line per row; times is read only when the writer was made withTimes.
-    bool WriteRows(const double* times, const SampleRow* rows, std::size_t count);
+    // One line per row; times is read only when the writer was made withTimes, stamps only when
+    // it was made with a stamp unit.
+    bool WriteRows(const double* times, const SampleRow* rows, std::size_t count,
+                   const std::uint64_t* stamps = nullptr);
 
     // Hands the buffered bytes to the file; call once after the last row.
     bool Flush();
@@ -38,7 +43,7 @@ public:
 private:
     template <typename FormatCell>
     bool WriteRowsWith(const double* times, const SampleRow* rows, std::size_t count,
-                       FormatCell formatCell);
+                       const std::uint64_t* stamps, FormatCell formatCell);
     bool Reserve(std::size_t bytes);
     void Put(const char* text, std::size_t size);
 
@@ -48,6 +53,7 @@ private:
     std::int32_t m_columnCount;
     bool m_withTimes;
     CellStyle m_style;
+    const char* m_stampUnit;
     bool m_failed = false;
     std::size_t m_used = 0;
     char m_buffer[kBufferBytes];

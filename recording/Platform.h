@@ -28,6 +28,9 @@ std::wstring WideFromNarrow(std::string_view bytes);
 // Total size of an open file in bytes, or 0 when it has none (pipes, devices).
 std::uint64_t FileSize(std::FILE* file);
 
+// Moves an open file to a byte offset from its start, past 2 GiB too; false on failure.
+bool SeekFile(std::FILE* file, std::uint64_t offset);
+
 // Tells the system that a large block about to be filled is best backed by large pages, which
 // takes most of the cost of first touching it away; a hint that may do nothing.
 void PrepareLargeBlock(void* data, std::size_t bytes);

@@ -23,6 +23,10 @@ std::uint64_t FileSize(std::FILE* file) {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+bool SeekFile(std::FILE* file, std::uint64_t offset) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 void PrepareLargeBlock(void* data, std::size_t bytes) {
     constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
     const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);

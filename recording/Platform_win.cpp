@@ -33,6 +33,10 @@ std::uint64_t FileSize(std::FILE* file) {
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+bool SeekFile(std::FILE* file, std::uint64_t offset) {
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
 void PrepareLargeBlock(void*, std::size_t) {
     // Large pages need a privilege ordinary users do not hold; nothing to do.
 }

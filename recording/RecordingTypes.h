@@ -13,3 +13,8 @@ struct SensorFormat {
     std::int32_t columnCount;  // values per sample: 1 or 3
     double ticksPerSecond;     // divides time-stamp differences into seconds
 };
+
+// The unit a sensor type's stamps count in, as column heads and reports name it.
+inline const char* StampUnit(const SensorFormat& format) {
+    return format.ticksPerSecond == 1e3 ? "ms" : "ns";
+}

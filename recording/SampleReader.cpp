@@ -24,22 +24,57 @@ double LoadValue(const unsigned char* bytes) {
     }
 }
 
-// Specialised per layout so the inner loop has no per-value branches.
-template <int Width, int Columns>
+// Specialised per layout and on what is kept (times, the stamps as recorded), so the inner loop
+// has no per-value branches and each caller pays only for what it asks for: the times' division
+// costs as much as the rest of the decoding.
+template <int Width, int Columns, bool Times, bool Stamps>
 void DecodeSamples(const unsigned char* bytes, std::size_t count, std::uint64_t base,
-                   double ticksPerSecond, std::vector<double>& times,
-                   std::vector<SampleRow>& rows) {
+                   double ticksPerSecond, std::vector<double>* times, std::vector<SampleRow>& rows,
+                   std::vector<std::uint64_t>* stamps) {
     for (std::size_t i = 0; i < count; ++i, bytes += 8 + Width * Columns) {
+        const std::uint64_t stamp = LoadBigEndian64(bytes);
+        if constexpr (Stamps) stamps->push_back(stamp);
         // The wrapped difference read as signed: a stamp before the first gives a negative time.
-        const auto ticks = static_cast<std::int64_t>(LoadBigEndian64(bytes) - base);
-        times.push_back(static_cast<double>(ticks) / ticksPerSecond);
+        const auto ticks = static_cast<std::int64_t>(stamp - base);
+        if constexpr (Times) times->push_back(static_cast<double>(ticks) / ticksPerSecond);
         SampleRow row;
         for (int c = 0; c < Columns; ++c) row.values[c] = LoadValue<Width>(bytes + 8 + Width * c);
         rows.push_back(row);
     }
 }
 
+template <bool Times, bool Stamps>
+void DecodeLayout(const unsigned char* bytes, std::size_t count, std::uint64_t base,
+                  SensorFormat format, std::vector<double>* times, std::vector<SampleRow>& rows,
+                  std::vector<std::uint64_t>* stamps) {
+    const double ticks = format.ticksPerSecond;
+    if (format.valueWidth == 8) {
+        DecodeSamples<8, 3, Times, Stamps>(bytes, count, base, ticks, times, rows, stamps);
+    } else if (format.columnCount == 3) {
+        DecodeSamples<4, 3, Times, Stamps>(bytes, count, base, ticks, times, rows, stamps);
+    } else {
+        DecodeSamples<4, 1, Times, Stamps>(bytes, count, base, ticks, times, rows, stamps);
+    }
+}
+
 }  // namespace
+
+bool PeekLastStamp(std::FILE* file, SensorFormat format, std::uint64_t& stamp) {
+    const auto sampleBytes = static_cast<std::uint64_t>(8 + format.valueWidth * format.columnCount);
+    const std::uint64_t size = FileSize(file);
+    const long body = std::ftell(file);
+    if (size == 0 || body < 0 || size < static_cast<std::uint64_t>(body) + sampleBytes) {
+        return false;
+    }
+    const auto samples = (size - static_cast<std::uint64_t>(body)) / sampleBytes;
+    unsigned char bytes[8];
+    if (!SeekFile(file, static_cast<std::uint64_t>(body) + (samples - 1) * sampleBytes) ||
+        std::fread(bytes, 1, 8, file) != 8) {
+        return false;
+    }
+    stamp = LoadBigEndian64(bytes);
+    return true;
+}
 
 SampleReader::SampleReader(std::FILE* file, SensorFormat format)
     : m_file(file),
@@ -60,7 +95,17 @@ void FailBodyReadsForTesting(std::uint64_t afterBytes, int error) {
     g_failWith = error;
 }
 
-bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows) {
+bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows,
+                             std::vector<std::uint64_t>* stamps) {
+    return Read(&times, rows, stamps);
+}
+
+bool SampleReader::ReadBlock(std::vector<std::uint64_t>& stamps, std::vector<SampleRow>& rows) {
+    return Read(nullptr, rows, &stamps);
+}
+
+bool SampleReader::Read(std::vector<double>* times, std::vector<SampleRow>& rows,
+                        std::vector<std::uint64_t>* stamps) {
     if (m_ended) return false;
     const std::size_t want = m_bufferBytes - m_pending;
     errno = 0;
@@ -84,13 +129,12 @@ bool SampleReader::ReadBlock(std::vector<double>& times, std::vector<SampleRow>&
             m_haveBase = true;
         }
         const unsigned char* bytes = m_buffer.get();
-        const double ticks = m_format.ticksPerSecond;
-        if (m_format.valueWidth == 8) {
-            DecodeSamples<8, 3>(bytes, count, m_baseStamp, ticks, times, rows);
-        } else if (m_format.columnCount == 3) {
-            DecodeSamples<4, 3>(bytes, count, m_baseStamp, ticks, times, rows);
+        if (!times) {
+            DecodeLayout<false, true>(bytes, count, m_baseStamp, m_format, nullptr, rows, stamps);
+        } else if (stamps) {
+            DecodeLayout<true, true>(bytes, count, m_baseStamp, m_format, times, rows, stamps);
         } else {
-            DecodeSamples<4, 1>(bytes, count, m_baseStamp, ticks, times, rows);
+            DecodeLayout<true, false>(bytes, count, m_baseStamp, m_format, times, rows, nullptr);
         }
     }
     m_pending = available - count * m_sampleBytes;

@@ -10,16 +10,25 @@
 #include "ReadProblem.h"
 #include "RecordingTypes.h"
 
+// The stamp of the last complete sample, where the file's size places it, for a file at the first
+// byte of the body; false when the size is unknown or no complete sample follows. Leaves the file
+// at an unspecified position.
+bool PeekLastStamp(std::FILE* file, SensorFormat format, std::uint64_t& stamp);
+
 // Decodes the body of a recording block by block, so callers choose between holding every
 // sample and streaming them with bounded memory.
 class SampleReader {
 public:
     SampleReader(std::FILE* file, SensorFormat format);
 
-    // Appends the next complete samples (at most about one block's worth). Returns false once
-    // the body is exhausted, or reading it failed (ReadError says so); an incomplete final
-    // sample is dropped.
-    bool ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows);
+    // Appends the next complete samples (at most about one block's worth), and their stamps as
+    // recorded to stamps when given. Returns false once the body is exhausted, or reading it
+    // failed (ReadError says so); an incomplete final sample is dropped.
+    bool ReadBlock(std::vector<double>& times, std::vector<SampleRow>& rows,
+                   std::vector<std::uint64_t>* stamps = nullptr);
+
+    // The same with the stamps as recorded and no times, for callers that need no seconds.
+    bool ReadBlock(std::vector<std::uint64_t>& stamps, std::vector<SampleRow>& rows);
 
     // The system's error code when reading failed before the end of the file, else 0: what was
     // read is then no whole recording.
@@ -32,6 +41,9 @@ public:
     std::size_t SamplesPerBlock() const { return m_bufferBytes / m_sampleBytes; }
 
 private:
+    bool Read(std::vector<double>* times, std::vector<SampleRow>& rows,
+              std::vector<std::uint64_t>* stamps);
+
     std::FILE* m_file;
     SensorFormat m_format;
     std::size_t m_sampleBytes;

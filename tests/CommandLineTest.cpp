@@ -16,7 +16,8 @@ std::string Brief(const std::vector<std::string>& words) {
     std::string error;
     if (!ParseCommandLine(arguments, l, error)) return error.empty() ? "no reason" : "usage";
     std::string brief = std::string(l.force ? "f" : "") + (l.quiet ? "q" : "") +
-                        (l.summaryOnly ? "s" : "") + (l.help ? "h" : "") + (l.version ? "v" : "");
+                        (l.mode == CommandLine::Mode::Summary ? "s" : "") + (l.help ? "h" : "") +
+                        (l.version ? "v" : "");
     if (l.cellStyle == CellStyle::RoundTrip()) brief += " round-trip";
     if (l.cellStyle.kind == CellStyle::Kind::Digits)
         brief += " digits" + std::to_string(l.cellStyle.digits);

@@ -19,9 +19,11 @@
 #include "Converter.h"
 #include "FailingAllocator.h"
 #include "MemoryFile.h"
+#include "PlotSvg.h"
 #include "Process.h"
 #include "Progress.h"
 #include "RecordingGenerator.h"
+#include "RecordingReader.h"
 #include "TempDir.h"
 #include "Version.h"
 
@@ -50,6 +52,18 @@ protected:
                      BigEndianDouble(e[2]) + BigEndianDouble(e[3]);
         }
         WriteFile("edges.bin", bytes);
+        // Steps of 10 ms with a repeat, one of exactly 1.5 times the median (no gap), two gaps and
+        // a step back to before the first stamp; a NaN and an infinity.
+        const double g[][4] = {{0, 1, 10, .5},        {10, 2, 20, .5}, {20, 3, NAN, .5},
+                               {20, 4, 40, INFINITY}, {35, 5, 50, .5}, {95, 6, 60, .5},
+                               {-5, -7, 70, .5},      {5, 8, 80, .5},  {15, 9, 90, .5},
+                               {45, 10, 100, .5}};
+        bytes = "Tavomir Morvanex A 2 acceleration g\n";
+        for (const auto& e : g) {
+            bytes += BigEndian64(static_cast<std::uint64_t>(1'000'000'000 + e[0] * 1'000'000));
+            for (int c = 1; c < 4; ++c) bytes += BigEndianFloat(static_cast<float>(e[c]));
+        }
+        WriteFile("g.bin", bytes);
         // Lines long enough to straddle the writer's buffer.
         WriteFile("l.bin", GenerateRecording({.sensorType = "TLocation", .samples = 3'000}));
         WriteFile("old.csv", "precious");
@@ -64,8 +78,8 @@ protected:
 };
 
 // Each command line: its exit status, a part of its message ("": none), the file it makes or
-// replaces with the dialog's CSV of a.bin, and its standard output ("CSV": that CSV). Every other
-// file stays as it was, byte for byte.
+// replaces (a CSV one with the dialog's CSV of a.bin), and its standard output ("CSV": that CSV).
+// Every other file stays as it was, byte for byte.
 TEST_F(ConverterTest, CommandLines) {
     struct Case {
         std::string line;
@@ -105,6 +119,54 @@ TEST_F(ConverterTest, CommandLines) {
         {"-o - -o x a.bin", 2, "Try 'oscimo2csv --help'", "", ""},
         {"--version", 0, "", "", "oscimo2csv " OSCIMO_VERSION_STRING "\n"},
         {"-h a.bin", 0, "", "", kUsageText},
+        // Stamps as recorded, in the unit of the sensor type, with every number style.
+        {"--stamps --digits 3 -o - g.bin", 0, "", "",
+         "Stamp(ns),Time(s),X,Y,Z\r\n1000000000,0,1,10,0.5\r\n1010000000,0.01,2,20,0.5\r\n"
+         "1020000000,0.02,3,nan,0.5\r\n1020000000,0.02,4,40,inf\r\n1035000000,0.035,5,50,0.5\r\n"
+         "1095000000,0.095,6,60,0.5\r\n995000000,-0.005,-7,70,0.5\r\n1005000000,0.005,8,80,0.5\r\n"
+         "1015000000,0.015,9,90,0.5\r\n1045000000,0.045,10,100,0.5\r\n"},
+        {"--stamps --round-trip -o - edges.bin", 0, "", "",
+         "Stamp(ms),Time(s),X,Y,Z\r\n1000,0,-2.225073858507201e-308,-1.7976931348623157e+308,-0\r\n"
+         "1001,0.001,5e-324,2.2250738585072014e-308,1.7976931348623157e+308\r\n"
+         "2675,1.675,0.30000000000000004,0.3333333333333333,-0.6666666666666666\r\n"
+         "9999999,9998.999,9007199254740992,1e+023,1e-007\r\n999,-0.001,inf,-inf,nan\r\n"},
+        // The health report; a step of exactly 1.5 times the median is no gap.
+        {"--stats g.bin", 0, "", "",
+         "g.bin\n  header    Tavomir Morvanex A 2 acceleration g\n  samples   10\n"
+         "  duration  0.1 s\n  stamps    first 1000000000 ns, last 1045000000 ns\n"
+         "  steps     min 10000000 ns (0.01 s), median 10000000 ns (0.01 s), max 60000000 ns "
+         "(0.06 s)\n  rate      nominal 100 Hz, mean 90 Hz\n"
+         "  gaps      2 longer than 1.5 × median, the longest 0.06 s ending at sample 5 (0.095 s)\n"
+         "  backward  1, the first at sample 6 (-0.005 s)\n"
+         "  repeated  1, the first at sample 3 (0.02 s)\n"
+         "  X         min -7, max 10, mean 4.1, std 4.65725, NaN 0, infinite 0\n"
+         "  Y         min 10, max 100, mean 57.7778, std 28.9742, NaN 1, infinite 0\n"
+         "  Z         min 0.5, max 0.5, mean 0.5, std 0, NaN 0, infinite 1\n"},
+        {"--stats --json g.bin", 0, "", "",
+         R"({"recording":"g.bin","header":"Tavomir Morvanex A 2 acceleration g","unit":"ns",)"
+         R"("samples":10,"first_stamp":1000000000,"last_stamp":1045000000,"duration_s":0.1,)"
+         R"("step":{"min":10000000,"median":10000000,"max":60000000,"exact":true},)"
+         R"("rate_hz":{"nominal":100,"mean":90},)"
+         R"("gaps":{"count":2,"longest_s":0.06,"longest_at":5},"backward":{"count":1,)"
+         R"("first_at":6},"repeated":{"count":1,"first_at":3},"columns":[{"name":"X",)"
+         R"("min":-7,"max":10,"mean":4.1,"std":4.657252408878008,"nan":0,"inf":0},)"
+         R"({"name":"Y","min":10,"max":100,"mean":57.77777777777778,"std":28.97423291201177,)"
+         R"("nan":1,"inf":0},{"name":"Z","min":0.5,"max":0.5,"mean":0.5,"std":0,"nan":0,)"
+         R"("inf":1}]})"
+         "\n"},
+        {"--stats short.bin", 1, "short.bin: no complete sample", "", ""},
+        // The picture: beside the recording or at -o, under the same rules as the CSV.
+        {"--plot g.bin", 0, "oscimo2csv: g.bin -> g.bin.svg: 10 samples\n", "g.bin.svg", ""},
+        {"--plot -o old.csv g.bin", 1, "g.bin: old.csv exists (-f replaces it)", "", ""},
+        {"--plot -f -o g.bin g.bin", 1, "the SVG file would replace the recording itself", "", ""},
+        {"--plot bad.bin", 1, "bad.bin: not a recording: the family token", "", ""},
+        // Modes that do not go together.
+        {"--stats --plot a.bin", 2, "--stats and --plot do not go together", "", ""},
+        {"--json a.bin", 2, "--json goes with --stats only", "", ""},
+        {"--json --plot a.bin", 2, "--json goes with --stats only", "", ""},
+        {"--stamps --summary a.bin", 2, "--stamps and --summary do not go together", "", ""},
+        {"--round-trip --plot a.bin", 2, "--round-trip and --plot do not go together", "", ""},
+        {"--stats -o x.txt a.bin", 2, "-o and --stats do not go together", "", ""},
     };
     // A target that cannot be replaced: held open without sharing, as an editor or a logger
     // does, or immutable (as root).
@@ -155,7 +217,7 @@ TEST_F(ConverterTest, CommandLines) {
         if (!c.made.empty()) files.insert(c.made);
         EXPECT_EQ(FolderContents("."), std::vector<std::string>(files.begin(), files.end()));
         EXPECT_TRUE(ReadFile("old.csv") == (c.made == "old.csv" ? csv : "precious"));
-        EXPECT_TRUE(c.made.empty() || ReadFile(c.made) == csv) << c.made << " differs";
+        EXPECT_TRUE(!c.made.ends_with(".csv") || ReadFile(c.made) == csv) << c.made << " differs";
         if (c.made.find("old.csv") == std::string::npos) fs::remove(c.made);
         WriteFile("old.csv", "precious");
     }
@@ -174,8 +236,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
 #else
     WriteFile("a.csv", DialogCsvOf("a.bin"));
     const std::string speed = GenerateRecording({.sensorType = "speed"});
-    WriteFile("ctl.bin",
-              "Tavomir Morvanex A 2 speed \x1b]0;pwned\x07\n" + speed.substr(speed.find('\n') + 1));
+    WriteFile("ctl.bin", "Tavomir Morvanex A 2 speed \x1b]0;pwned\x07\xEF\xBF\xBF\n" +
+                             speed.substr(speed.find('\n') + 1));
     const std::string big = "Tavomir Morvanex A 2 acceleration zeros\n";
     WriteFile("big.bin", big);
     fs::resize_file("big.bin", big.size() + 800'000'000);
@@ -215,6 +277,16 @@ TEST_F(ConverterTest, HostileSurroundings) {
          "\"$(printf '\\033')\" t",
          "1\n0\n", ""},
         {"$C --summary ctl.bin | grep -c \"$(printf '\\033]0;pwned\\007')\"", "1\n", ""},
+        // In the health report too, and escaped by JSON's and XML's rules in JSON and SVG (where
+        // U+FFFF is no character either).
+        {"script -qec \"$C --stats ctl.bin\" /dev/null | grep -c 'x1b]0;pwned.x07'", "1\n", ""},
+        {"$C --stats --json ctl.bin | grep -c 'u001b]0;pwned.u0007'", "1\n", ""},
+        {"$C -q --plot -o c.svg ctl.bin; grep -c 'x1b]0;pwned.x07' c.svg; rsvg-convert c.svg | wc "
+         "-c "
+         "| grep -qv '^0' && echo renders",
+         "2\nrenders\n", ""},
+        {"$C --stats s.bin > /dev/full; echo $?", "1\n",
+         "s.bin: cannot write to standard output: No space left on device"},
         {"script -qec \"$C '$(printf 'x\\033[2J')'\" /dev/null | grep -c 'x.x1b.2J: cannot open'",
          "1\n", ""},
     };
@@ -237,6 +309,81 @@ TEST_F(ConverterTest, HostileSurroundings) {
             EXPECT_EQ(name.find("partial"), std::string::npos) << name;
     }
 #endif
+}
+
+// The picture as a renderer draws it (rsvg-convert on this machine, Wine's host under Wine):
+// every sample, spikes among them, inside its pixel column's band; each panel's range from its
+// least to its greatest value; the gap a break, the ticks in it; the title in ink. The last sample,
+// stamped before the first, makes the converter read the recording twice.
+TEST_F(ConverterTest, PlotShowsEverySampleAndBreaksAtGaps) {
+    const SensorFormat format = LookUpSensorFormat("acceleration");
+    std::vector<std::uint64_t> stamps;
+    std::vector<SampleRow> rows;
+    std::string bytes = "Tavomir Morvanex A 2 acceleration 波形\n";
+    std::uint64_t stamp = 1'000'000'000;
+    for (int i = 0; i < 20'000; ++i) {
+        stamp += i == 12'000 ? 60'000'000'000 : i == 5'000 ? -25'000'000 : 10'000'000;
+        const float values[] = {static_cast<float>(std::sin(i / 500.0)),
+                                i % 997 ? static_cast<float>(std::cos(i / 300.0)) : 40.0f,
+                                i % 2 ? -1.0f : 1.0f};
+        stamps.push_back(i == 19'999 ? 500'000'000 : stamp);
+        rows.push_back({{values[0], values[1], values[2]}});
+        bytes += BigEndian64(stamps.back());
+        for (const float value : values) bytes += BigEndianFloat(value);
+    }
+    WriteFile("wave.bin", bytes);
+    ASSERT_EQ(RunProgram(ProgramBesideThisOne("oscimo2csv"), {"-q", "--plot", "wave.bin"}).exitCode,
+              0);
+    ASSERT_EQ(RunOnHost(dir.path(),
+                        "rsvg-convert -o wave.png wave.bin.svg && convert wave.png "
+                        "-colorspace Gray -depth 8 wave.pgm && echo ok"),
+              "ok\n");
+    std::istringstream pgm(ReadFile("wave.pgm"));
+    std::string magic;
+    int width = 0, height = 0, maximum = 0;
+    pgm >> magic >> width >> height >> maximum;
+    pgm.get();
+    const std::string pixels = ReadFile("wave.pgm").substr(static_cast<std::size_t>(pgm.tellg()));
+    ASSERT_EQ(magic + std::to_string(width), "P5" + std::to_string(PlotLayout::kWidth));
+    const auto grey = [&](int x, int y) {
+        return static_cast<unsigned char>(pixels[static_cast<std::size_t>(y * width + x)]);
+    };
+    const auto ink = [&](int x, int y) { return grey(x, y) < 128; };
+    RecordingStats stats(format);
+    stats.Add(stamps.data(), rows.data(), rows.size());
+    PlotBands bands(3, stats.minStamp, stats.maxStamp);
+    bands.Add(stamps.data(), rows.data(), rows.size());
+    const PlotScales scales(bands, stats);
+    int outside = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (int panel = 0; panel < 3; ++panel) {
+            outside += !ink(PlotLayout::kLeft + bands.ColumnOf(stamps[i]),
+                            PlotLayout::Top(panel) + scales.RowOf(panel, rows[i].values[panel]));
+        }
+    }
+    EXPECT_EQ(outside, 0);
+    // The sine's crest at the panel's top, its trough at the bottom; the spikes set the range.
+    const auto at = [&](std::size_t i) { return PlotLayout::kLeft + bands.ColumnOf(stamps[i]); };
+    const int top = PlotLayout::Top(0), bottom = top + PlotBands::kRows - 1;
+    EXPECT_TRUE(ink(at(785), top) && !ink(at(785), bottom) && ink(at(2'356), bottom) &&
+                !ink(at(2'356), top));
+    EXPECT_EQ(scales.values[1].labels,
+              (std::vector<std::string>{"-10", "0", "10", "20", "30", "40"}));
+    // In the gap: no ink, only the grid line of 150 s.
+    const int gap = PlotLayout::kLeft + bands.ColumnOf(1'000'000'000 + 150'000'000'000);
+    int inGap = 0, inTitle = 0;
+    for (int panel = 0; panel < 3; ++panel) {
+        for (int row = 1; row < PlotBands::kRows - 1; ++row) {
+            inGap +=
+                ink(gap, PlotLayout::Top(panel) + row) + ink(gap + 3, PlotLayout::Top(panel) + row);
+        }
+    }
+    EXPECT_EQ(inGap, 0);
+    EXPECT_TRUE(grey(gap, top + 30) < 240 && grey(gap + 3, top + 30) == 255);
+    for (int y = 10; y < PlotLayout::kFirstTop - 30; ++y) {
+        for (int x = 10; x < 300; ++x) inTitle += ink(x, y);
+    }
+    EXPECT_GT(inTitle, 200);
 }
 
 // Memory running out fails the run with one message and leaves nothing behind.
@@ -282,6 +429,8 @@ TEST_F(ConverterTest, KilledWhileWritingLeavesNothing) {
     WaitForSingleObject(converter, INFINITE);
     CloseHandle(converter);
     fs::remove("big.bin");
+    // The system removes them as it closes the killed process's handles, not before.
+    for (int wait = 0; wait < 500 && FolderContents(".") != before; ++wait) Sleep(10);
     EXPECT_EQ(FolderContents("."), before);
 }
 #endif

@@ -6,8 +6,10 @@
 #include "CsvWriter.h"
 #include "LoadedRecording.h"
 #include "NumberCell.h"
+#include "PlotSvg.h"
 #include "RecordingReader.h"
 #include "SampleReader.h"
+#include "StatsReport.h"
 
 namespace {
 
@@ -32,10 +34,22 @@ void ExerciseRecording(std::FILE* recording) {
         return;
     }
     SampleReader reader(recording, format);
-    while (reader.ReadBlock(loaded.times, loaded.rows)) {
+    std::vector<std::uint64_t> stamps;
+    while (reader.ReadBlock(loaded.times, loaded.rows, &stamps)) {
     }
     loaded.columnCount = loaded.rows.empty() ? 0 : format.columnCount;
     (void)loaded.BuildSummaryText();
+
+    // The health report and the picture, over the stamps as they came.
+    if (!stamps.empty()) {
+        RecordingStats stats(format);
+        stats.Add(stamps.data(), loaded.rows.data(), stamps.size());
+        (void)FormatStatsText("fuzz", loaded.headerText, stats);
+        (void)FormatStatsJson("fuzz", loaded.headerText, stats);
+        PlotBands bands(format.columnCount, stamps.front(), stamps.back());
+        bands.Add(stamps.data(), loaded.rows.data(), stamps.size());
+        (void)DrawPlotSvg(bands, PlotScales(bands, stats), {loaded.headerText});
+    }
 
     CountingFile file;
     WriteCsv(file, loaded);

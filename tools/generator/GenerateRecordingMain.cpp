@@ -11,7 +11,10 @@ namespace {
 int Usage() {
     std::fputs(
         "Usage: oscimo-gen [--type T] [--samples N] [--version V] [--family F] [--variant V]\n"
-        "                  [--signature S] [--label L] [--tail BYTES] [--seed N] OUT\n",
+        "                  [--signature S] [--label L] [--tail BYTES] [--seed N]\n"
+        "                  [--gap-every N] [--back-every N] OUT\n"
+        "  --gap-every N   every Nth step between stamps lasts ten steps\n"
+        "  --back-every N  every Nth sample is stamped three steps early: its stamp goes back\n",
         stderr);
     return 2;
 }
@@ -47,6 +50,10 @@ int main(int argc, char** argv) {
             spec.tailBytes = std::strtoull(value, nullptr, 10);
         else if (option == "--seed")
             spec.seed = std::strtoull(value, nullptr, 10);
+        else if (option == "--gap-every")
+            spec.gapEvery = std::strtoull(value, nullptr, 10);
+        else if (option == "--back-every")
+            spec.backEvery = std::strtoull(value, nullptr, 10);
         else
             return Usage();
     }

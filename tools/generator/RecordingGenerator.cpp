@@ -39,7 +39,9 @@ std::uint64_t GeneratedStamp(const RecordingSpec& spec, std::uint64_t i) {
     const std::uint64_t step = spec.stampStep != 0
                                    ? spec.stampStep
                                    : (LayoutOf(spec.sensorType).milliseconds ? 10 : 10'000'000);
-    return spec.firstStamp + i * step;
+    const std::uint64_t steps = i + (spec.gapEvery ? 9 * (i / spec.gapEvery) : 0);
+    const bool early = spec.backEvery && i % spec.backEvery == spec.backEvery - 1;
+    return spec.firstStamp + steps * step - (early ? 3 * step : 0);
 }
 
 double GeneratedValue(const RecordingSpec& spec, std::uint64_t i, int column) {

@@ -17,6 +17,8 @@ struct RecordingSpec {
     std::uint64_t samples = 100;
     std::uint64_t firstStamp = 1'000'000'000;
     std::uint64_t stampStep = 0;  // 0: 10 ms in the type's tick unit
+    std::uint64_t gapEvery = 0;   // every gapEvery-th step lasts ten steps (0: none)
+    std::uint64_t backEvery = 0;  // every backEvery-th sample is stamped three steps early
     std::uint64_t tailBytes = 0;  // bytes of an incomplete sample after the last one
     std::uint64_t seed = 1;
 };

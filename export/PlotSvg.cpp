@@ -1,0 +1,94 @@
+#include "PlotSvg.h"
+
+#include <charconv>
+
+#include "ReportText.h"
+
+namespace {
+
+// Fonts a browser has for Chinese on each system, then whatever it has.
+constexpr char kFonts[] =
+    "'Microsoft YaHei', 'PingFang SC', 'Hiragino Sans GB', 'Noto Sans CJK SC', "
+    "'Source Han Sans SC', 'WenQuanYi Micro Hei', SimHei, sans-serif";
+constexpr char kInk[] = "#1f4e8c";
+constexpr char kColumnNames[] = {'X', 'Y', 'Z'};
+
+// A coordinate with one decimal at most.
+std::string At(double pixels) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, pixels, std::chars_format::fixed, 1);
+    std::string shown(text, end.ptr);
+    if (shown.ends_with(".0")) shown.resize(shown.size() - 2);
+    return shown == "-0" ? "0" : shown;
+}
+
+std::string Text(double x, double y, const char* anchor, const std::string& text) {
+    return "<text x=\"" + At(x) + "\" y=\"" + At(y) + "\" text-anchor=\"" + anchor + "\">" +
+           XmlText(text) + "</text>\n";
+}
+
+void DrawPanel(std::string& svg, const PlotBands& bands, const PlotScales& scales, int panel) {
+    constexpr int kLeft = PlotLayout::kLeft, kColumns = PlotBands::kColumns;
+    constexpr int kRows = PlotBands::kRows;
+    const int top = PlotLayout::Top(panel);
+    const PlotAxis& time = scales.time;
+    const PlotAxis& values = scales.values[static_cast<std::size_t>(panel)];
+    std::string grid, labels;
+    for (std::size_t t = 0; t < time.ticks.size(); ++t) {
+        const double x = kLeft + time.Fraction(time.ticks[t]) * kColumns;
+        grid += "M" + At(x) + " " + At(top) + "v" + At(kRows);
+        labels += Text(x, top + kRows + 16, "middle", time.labels[t]);
+    }
+    for (std::size_t t = 0; t < values.ticks.size(); ++t) {
+        const double y = top + (1 - values.Fraction(values.ticks[t])) * kRows;
+        grid += "M" + At(kLeft) + " " + At(y) + "h" + At(kColumns);
+        labels += Text(kLeft - 6, y + 4, "end", values.labels[t]);
+    }
+    // Each band covers whole pixels; each joining line runs between pixel centres.
+    std::string fill, lines;
+    for (int column = 0; column < kColumns; ++column) {
+        const PlotBands::Band& band = bands.At(panel, column);
+        if (band.min > band.max) continue;
+        const int high = scales.RowOf(panel, band.max), low = scales.RowOf(panel, band.min);
+        fill +=
+            "M" + At(kLeft + column) + " " + At(top + high) + "h1v" + At(low - high + 1) + "h-1z";
+        if (scales.Joins(band)) {
+            lines += "M" + At(kLeft + band.joinedFrom + 0.5) + " " +
+                     At(top + scales.RowOf(panel, band.fromValue) + 0.5) + "L" +
+                     At(kLeft + column + 0.5) + " " +
+                     At(top + scales.RowOf(panel, band.toValue) + 0.5);
+        }
+    }
+    svg += "<g>\n<path d=\"" + grid + "\" stroke=\"#dddddd\" fill=\"none\"/>\n";
+    svg += "<rect x=\"" + At(kLeft - 0.5) + "\" y=\"" + At(top - 0.5) + "\" width=\"" +
+           At(kColumns + 1) + "\" height=\"" + At(kRows + 1) +
+           "\" fill=\"none\" stroke=\"#888888\"/>\n";
+    svg += "<path d=\"" + fill + "\" fill=\"" + kInk + "\" shape-rendering=\"crispEdges\"/>\n";
+    if (!lines.empty()) {
+        svg += "<path d=\"" + lines + "\" stroke=\"" + kInk + "\" fill=\"none\"/>\n";
+    }
+    svg += labels;
+    svg += Text(kLeft, top - 8, "start", std::string(1, kColumnNames[panel]));
+    svg += Text(kLeft + kColumns, top + kRows + 34, "end", "Time(s)");
+    svg += "</g>\n";
+}
+
+}  // namespace
+
+std::string DrawPlotSvg(const PlotBands& bands, const PlotScales& scales,
+                        const std::vector<std::string>& titleLines) {
+    const int height = PlotLayout::Top(bands.Panels()) - 20;
+    const std::string width = std::to_string(PlotLayout::kWidth);
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" +
+           std::to_string(height) + "\" viewBox=\"0 0 " + width + " " + std::to_string(height) +
+           "\" font-family=\"" + kFonts + "\" font-size=\"12\">\n";
+    if (!titleLines.empty()) svg += "<title>" + XmlText(titleLines[0]) + "</title>\n";
+    svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n<g font-size=\"15\">\n";
+    for (std::size_t line = 0; line < titleLines.size(); ++line) {
+        svg += Text(16, 26 + 20 * static_cast<double>(line), "start", titleLines[line]);
+    }
+    svg += "</g>\n";
+    for (int panel = 0; panel < bands.Panels(); ++panel) DrawPanel(svg, bands, scales, panel);
+    return svg + "</svg>\n";
+}

@@ -1,0 +1,197 @@
+#include "RecordingStats.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// One block's figures for a column, before they are merged into the recording's.
+struct BlockFigures {
+    std::uint64_t finite = 0, nan = 0, infinite = 0;
+    double sum = 0, min = std::numeric_limits<double>::infinity(), max = -min;
+    long double squares = 0;
+};
+
+// The block's figures for each of Columns columns, the columns side by side so that their sums
+// do not wait for one another. Where every value is finite, as nearly always, the sum says so:
+// one NaN or infinity makes it so too; only then is each value checked.
+template <int Columns>
+void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block)[3]) {
+    for (std::size_t i = 0; i < count; ++i) {
+        for (int c = 0; c < Columns; ++c) {
+            const double value = rows[i].values[c];
+            block[c].sum += value;
+            block[c].min = value < block[c].min ? value : block[c].min;
+            block[c].max = value > block[c].max ? value : block[c].max;
+        }
+    }
+    bool allFinite = true;
+    for (int c = 0; c < Columns; ++c) {
+        block[c].finite = count;
+        allFinite = allFinite && std::isfinite(block[c].sum);
+    }
+    if (!allFinite) {
+        for (int c = 0; c < Columns; ++c) block[c] = BlockFigures{};
+        for (std::size_t i = 0; i < count; ++i) {
+            for (int c = 0; c < Columns; ++c) {
+                const double value = rows[i].values[c];
+                BlockFigures& figures = block[c];
+                if (std::isfinite(value)) {
+                    ++figures.finite;
+                    figures.sum += value;
+                    figures.min = value < figures.min ? value : figures.min;
+                    figures.max = value > figures.max ? value : figures.max;
+                } else {
+                    ++(std::isnan(value) ? figures.nan : figures.infinite);
+                }
+            }
+        }
+    }
+    double means[3] = {};
+    for (int c = 0; c < Columns; ++c) {
+        means[c] = block[c].sum / static_cast<double>(block[c].finite ? block[c].finite : 1);
+        if (!std::isfinite(means[c]) && block[c].finite) {
+            // The finite values' sum overflowed: a running mean does not.
+            double mean = 0, seen = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                const double value = rows[i].values[c];
+                if (!std::isfinite(value)) continue;
+                seen += 1;
+                mean += value / seen - mean / seen;
+            }
+            means[c] = mean;
+        }
+        block[c].sum = means[c];  // from here on, the mean
+    }
+    double squares[3] = {};
+    for (std::size_t i = 0; i < count; ++i) {
+        for (int c = 0; c < Columns; ++c) {
+            const double deviation = rows[i].values[c] - means[c];
+            // A non-finite value's deviation is not finite: left out.
+            if (allFinite || std::isfinite(deviation)) squares[c] += deviation * deviation;
+        }
+    }
+    for (int c = 0; c < Columns; ++c) {
+        block[c].squares = squares[c];
+        if (std::isfinite(squares[c])) continue;
+        // Deviations past 1e154 square beyond a double; the extended type's range holds them.
+        long double wide = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double value = rows[i].values[c];
+            const long double deviation = static_cast<long double>(value) - means[c];
+            if (std::isfinite(value)) wide += deviation * deviation;
+        }
+        block[c].squares = wide;
+    }
+}
+
+// Merges a block's figures into the recording's (Chan et al.): exact to rounding however long
+// the recording is.
+void Merge(ColumnFigures& figures, const BlockFigures& block) {
+    figures.nan += block.nan;
+    figures.infinite += block.infinite;
+    if (block.finite == 0) return;
+    if (figures.finite == 0) {
+        figures.min = block.min;
+        figures.max = block.max;
+        figures.mean = block.sum;
+        figures.squares = block.squares;
+    } else {
+        const auto before = static_cast<double>(figures.finite);
+        const auto added = static_cast<double>(block.finite), total = before + added;
+        const long double delta = static_cast<long double>(block.sum) - figures.mean;
+        figures.min = block.min < figures.min ? block.min : figures.min;
+        figures.max = block.max > figures.max ? block.max : figures.max;
+        figures.mean = figures.mean * (before / total) + block.sum * (added / total);
+        figures.squares += block.squares + delta * delta * (before / total) * added;
+    }
+    figures.finite += block.finite;
+}
+
+void Note(StepEvents& events, std::uint64_t at, std::uint64_t stamp) {
+    if (events.count++ == 0) {
+        events.firstAt = at;
+        events.firstStamp = stamp;
+    }
+}
+
+}  // namespace
+
+double ColumnFigures::Std() const {
+    return finite == 0 ? std::numeric_limits<double>::quiet_NaN()
+                       : static_cast<double>(std::sqrt(squares / finite));
+}
+
+void RecordingStats::Add(const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {
+    if (count == 0) return;
+    std::size_t i = 0;
+    if (samples == 0) {
+        firstStamp = lastStamp = minStamp = maxStamp = stamps[0];
+        i = 1;
+    }
+    // In locals, which the compiler keeps in registers; a run of equal steps is counted at once.
+    std::uint64_t previous = lastStamp, low = minStamp, high = maxStamp;
+    std::uint64_t runStep = 0, run = 0;
+    for (; i < count; ++i) {
+        const std::uint64_t stamp = stamps[i];
+        if (stamp > previous) {
+            const std::uint64_t step = stamp - previous;
+            if (step == runStep) {
+                ++run;
+            } else {
+                if (run) steps.Add(runStep, run);
+                runStep = step;
+                run = 1;
+                if (step < minStep || minStep == 0) minStep = step;
+                if (step > maxStep) {
+                    maxStep = step;
+                    maxStepAt = samples + i;
+                    maxStepStamp = stamp;
+                }
+            }
+        } else {
+            Note(stamp == previous ? repeated : backward, samples + i, stamp);
+        }
+        low = stamp < low ? stamp : low;
+        high = stamp > high ? stamp : high;
+        previous = stamp;
+    }
+    if (run) steps.Add(runStep, run);
+    lastStamp = previous;
+    minStamp = low;
+    maxStamp = high;
+
+    samples += count;
+    if (!values) return;
+    BlockFigures block[3];
+    if (format.columnCount == 3) {
+        MeasureBlock<3>(rows, count, block);
+    } else {
+        MeasureBlock<1>(rows, count, block);
+    }
+    for (int c = 0; c < format.columnCount && c < 3; ++c) Merge(columns[c], block[c]);
+}
+
+double RecordingStats::TimeOf(std::uint64_t stamp) const {
+    // The wrapped difference read as signed, as the CSV's times are.
+    return static_cast<double>(static_cast<std::int64_t>(stamp - firstStamp)) /
+           format.ticksPerSecond;
+}
+
+std::uint64_t RecordingStats::MedianStep() const {
+    const std::uint64_t median = steps.Median();
+    // A histogram bin's middle may lie outside the steps there were.
+    return median < minStep ? minStep : median > maxStep ? maxStep : median;
+}
+
+std::uint64_t RecordingStats::GapLimit() const {
+    const std::uint64_t median = MedianStep();
+    // m + floor(m / 2): a whole step is longer than 1.5 m exactly when it is longer than this.
+    const std::uint64_t half = median / 2;
+    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+    return median > most - half ? most : median + half;
+}
+
+std::uint64_t RecordingStats::GapCount() const {
+    return MedianStep() == 0 ? 0 : steps.CountLongerThan(GapLimit());
+}
