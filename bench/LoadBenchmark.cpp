@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "CsvExport.h"
 #include "CsvWriter.h"
 #include "LoadedRecording.h"
 #include "Platform.h"

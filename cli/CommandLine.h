@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "CsvWriter.h"
+#include "CellStyle.h"
 
 using NativeString = std::filesystem::path::string_type;
 

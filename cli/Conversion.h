@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "CsvWriter.h"
+#include "CellStyle.h"
 #include "OutputFile.h"
 #include "Progress.h"
 #include "ReadProblem.h"

@@ -2,24 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
-#include "LoadedRecording.h"
+#include "CellStyle.h"
 #include "OutputFile.h"
 #include "RecordingTypes.h"
-
-// How number cells are written: the dialog's six significant digits, a chosen number of
-// significant digits (1 to 17) in the same style, or the fewest digits that read back exactly.
-struct CellStyle {
-    enum class Kind { SixDigits, Digits, RoundTrip };
-    Kind kind = Kind::SixDigits;
-    int digits = 6;  // used by Digits only
-
-    static CellStyle WithDigits(int significantDigits) { return {Kind::Digits, significantDigits}; }
-    static CellStyle RoundTrip() { return {Kind::RoundTrip, 0}; }
-
-    bool operator==(const CellStyle&) const = default;
-};
 
 // Writes CSV text through a buffer: the bytes are those of cell-by-cell writing, in fewer,
 // larger writes. After a failed write nothing more is written and every call returns false.
@@ -58,11 +44,3 @@ private:
     std::size_t m_used = 0;
     char m_buffer[kBufferBytes];
 };
-
-// Writes the whole recording: "Time(s)" first when it has times, then X, Y, Z as columns.
-// False when a write failed; the file then holds an unfinished text.
-bool WriteCsv(OutputFile& file, const LoadedRecording& recording);
-
-// The suggested export name: the file name after the last backslash plus ".csv"; empty when
-// the path is empty or has no backslash past its first character.
-std::wstring DefaultExportName(const std::wstring& sourcePath);

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <memory>
 
+#include "CsvExport.h"
 #include "CsvWriter.h"
 #include "MemoryFile.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "CsvWriter.h"
+#include "CsvExport.h"
 #include "LoadedRecording.h"
 #include "MemoryFile.h"
 #include "Platform.h"

@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "AboutDlg.h"
-#include "CsvWriter.h"
+#include "CsvExport.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "ReplaceFile.h"

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "LoadedRecording.h"
+
 std::string DialogCsvOf(const std::filesystem::path& recording, CellStyle style) {
     LoadedRecording loaded;
     std::wstring summary;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "CsvExport.h"
 #include "CsvWriter.h"
 #include "LoadedRecording.h"
 #include "NumberCell.h"
