@@ -35,10 +35,11 @@ RECORDINGS = [  # name, sensor type, samples
     ("speed-1M", "speed", 1_000_000),
 ]
 
-# Sensor type, bound on the formatter's instructions per six-digit cell. Callgrind runs the
-# converter about fifty times slower: a small recording keeps the row quick.
-INSTRUCTION_ROWS = [("acceleration", 50), ("TLocation", 70)]
-INSTRUCTION_SAMPLES = 20_000
+# Sensor type, bounds on the formatter's and on the whole run's instructions per six-digit cell.
+# Callgrind runs the converter about fifty times slower: a small recording keeps the row quick,
+# and large enough that the program's start (about 4 instructions a cell here) weighs little.
+INSTRUCTION_ROWS = [("acceleration", 50, 80), ("TLocation", 70, 80)]
+INSTRUCTION_SAMPLES = 100_000
 
 SCALE_COUNT = 10_000  # recordings of the generator's mix, a third of them damaged
 BIG_SAMPLES = (1 << 30) // 20  # a gigabyte of acceleration samples, 20 bytes each
@@ -142,7 +143,10 @@ def load_table(native, win64, paths, runs):
     return lines
 
 
-def dialog_path_table(native, windows, paths, runs, out_dir):
+DIALOG_BOUND = 0.6  # the dialog's export against one CsvWriter on one thread
+
+
+def dialog_path_table(native, windows, paths, runs, out_dir, broken):
     """Load plus export of the 1M acceleration recording through the dialog's code path."""
     path, _ = paths["acceleration-1M"]
     rows = []
@@ -152,7 +156,8 @@ def dialog_path_table(native, windows, paths, runs, out_dir):
                                  "--prefix", os.path.join(build, "wineprefix"),
                                  os.path.join(build, "bin", "load_benchmark.exe")]))
     lines = ["| build | load ms (median) | export ms, one thread as before (median) | "
-             "export ms (median) | export time against before |", "|---|---:|---:|---:|---:|"]
+             "export ms (median) | export time against before | bound |",
+             "|---|---:|---:|---:|---:|---|"]
     for label, command in programs:
         loads, exports, before = [], [], []
         for _ in range(runs):
@@ -167,8 +172,11 @@ def dialog_path_table(native, windows, paths, runs, out_dir):
             exports.append(float(output[5]))
             before.append(float(output[7]))
         export, one_thread = statistics.median(exports), statistics.median(before)
+        if export / one_thread > DIALOG_BOUND:
+            broken.append(f'dialog row "{label}": the export takes {export / one_thread:.2f} of '
+                          f"the one-thread writer's time, over its bound of {DIALOG_BOUND}")
         lines.append(f"| {label} | {statistics.median(loads):.0f} | {one_thread:.0f} | "
-                     f"{export:.0f} | {export / one_thread:.2f} |")
+                     f"{export:.0f} | {export / one_thread:.2f} | {DIALOG_BOUND} |")
     return lines
 
 
@@ -193,9 +201,9 @@ def instruction_table(native, work, broken):
     formatter's, FormatNumberCell with all it calls, and the whole run's. A formatter figure over
     its bound is added to broken."""
     bin_dir = os.path.join(native, "bin")
-    lines = ["| recording | formatter instructions per cell | bound | whole run per cell |",
-             "|---|---:|---:|---:|"]
-    for kind, bound in INSTRUCTION_ROWS:
+    lines = ["| recording | formatter instructions per cell | bound | whole run per cell | bound |",
+             "|---|---:|---:|---:|---:|"]
+    for kind, bound, whole_bound in INSTRUCTION_ROWS:
         path, profile = os.path.join(work, kind + ".bin"), os.path.join(work, kind + ".callgrind")
         subprocess.run([os.path.join(bin_dir, "oscimo-gen"), "--type", kind, "--samples",
                         str(INSTRUCTION_SAMPLES), path], check=True)
@@ -209,12 +217,94 @@ def instruction_table(native, work, broken):
                  for name, pattern in (("total", "PROGRAM TOTALS"),
                                        ("formatter", r"FormatNumberCell\(double, char\*\)"))}
         cells = 4 * INSTRUCTION_SAMPLES  # a time and three values a sample
-        per_cell = count["formatter"] / cells
-        if per_cell > bound:
-            broken.append(f'instructions row "{kind}": {per_cell:.1f} formatter instructions per '
-                          f"cell is over its bound of {bound}")
+        per_cell, whole = count["formatter"] / cells, count["total"] / cells
+        for what, figure, limit in (("formatter", per_cell, bound), ("whole run", whole,
+                                                                      whole_bound)):
+            if figure > limit:
+                broken.append(f'instructions row "{kind}": {figure:.1f} {what} instructions per '
+                              f"cell is over its bound of {limit}")
         lines.append(f"| {kind}, {INSTRUCTION_SAMPLES:,} samples | {per_cell:.1f} | {bound} | "
-                     f"{count['total'] / cells:.1f} |")
+                     f"{whole:.1f} | {whole_bound} |")
+    return lines
+
+
+LIMIT_RECORDING = "acceleration-10M"
+CP_BOUND = 1.5  # the conversion's wall time against cp of the CSV it writes
+
+
+def limit_table(native, paths, runs, out_dir, broken):
+    """The conversion against the cost of merely writing its bytes (cp of the CSV it writes, into
+    a new file), on one thread, on two and on every core, and the two parts that stay serial
+    however many threads format: decoding (--summary decodes every sample) and writing (cp). All
+    run in turn, so that the machine's load weighs on all alike. The default run over CP_BOUND
+    times cp is added to broken."""
+    path, samples = paths[LIMIT_RECORDING]
+    converter = os.path.join(native, "bin", "oscimo2csv")
+    csv, copy = os.path.join(out_dir, "limit.csv"), os.path.join(out_dir, "copy.csv")
+    subprocess.run([converter, "-q", "-f", "-o", csv, path], check=True)
+    cores = os.cpu_count()
+    rows = [("`cp` of the CSV (writing alone)", ["cp", csv, copy], copy),
+            ("`--summary` (decoding alone)", [converter, "--summary", path], None),
+            ("oscimo2csv --threads 1", [converter, "-q", "--threads", "1", "-o", copy, path], copy),
+            ("oscimo2csv --threads 2", [converter, "-q", "--threads", "2", "-o", copy, path], copy),
+            (f"oscimo2csv (every core: {cores})", [converter, "-q", "-o", copy, path], copy)]
+    walls = {label: [] for label, _, _ in rows}
+    for _ in range(runs):
+        for label, command, target in rows:
+            if target and os.path.exists(target):
+                os.remove(target)  # every run writes a new file, as a first conversion does
+            walls[label].append(measured(command)[0])
+    cp = statistics.median(walls[rows[0][0]])
+    lines = ["| " + LIMIT_RECORDING + " | wall s (median) | against cp | rows/s | bound |",
+             "|---|---:|---:|---:|---|"]
+    for label, _, _ in rows:
+        wall = statistics.median(walls[label])
+        bound = f"{CP_BOUND}x" if label.startswith("oscimo2csv (every") else ""
+        if bound and wall / cp > CP_BOUND:
+            broken.append(f'limit row "{label}": {wall / cp:.2f}x the time of cp, over its bound '
+                          f"of {CP_BOUND}x")
+        lines.append(f"| {label} | {wall:.3f} | {wall / cp:.2f} | {samples / wall:,.0f} | "
+                     f"{bound} |")
+    return lines
+
+
+WINE_RATIO_BOUND = 1.25  # the release (i686) converter against win64's, under Wine
+WINE_REPEATS = 6
+
+
+def wine_converter_table(windows, paths, runs, out_dir, broken):
+    """The Windows converters under Wine on the same recording. Wine's start varies by seconds
+    from run to run, so each figure is the difference between one process converting the
+    recording WINE_REPEATS times and one converting it once, per conversion."""
+    path, samples = paths["acceleration-1M"]
+    recording = os.path.join(out_dir, "wine.bin")
+    if not os.path.exists(recording):
+        os.link(path, recording)
+    lines = ["| build | conversion s (median) | rows/s | against win64 | bound |",
+             "|---|---:|---:|---:|---|"]
+    figures = {}
+    for label, build in windows:
+        wine = [os.path.join(ROOT, "scripts", "wine-run"), "--prefix",
+                os.path.join(build, "wineprefix"), os.path.join(build, "bin", "oscimo2csv.exe"),
+                "-q", "-f"]
+        each = []
+        for _ in range(runs):
+            once = measured(wine + ["Z:" + recording])[0]
+            many = measured(wine + ["Z:" + recording] * WINE_REPEATS)[0]
+            each.append((many - once) / (WINE_REPEATS - 1))
+        figures[label] = statistics.median(each)
+    reference = next(iter(figures.values()), None)
+    for label, conversion in figures.items():
+        ratio = conversion / reference
+        bound = "" if label.startswith("win64") else f"{WINE_RATIO_BOUND}x"
+        if bound and ratio > WINE_RATIO_BOUND:
+            broken.append(f'Wine row "{label}": {ratio:.2f}x the win64 converter, over its bound '
+                          f"of {WINE_RATIO_BOUND}x")
+        lines.append(f"| {label} | {conversion:.3f} | {samples / conversion:,.0f} | {ratio:.2f} | "
+                     f"{bound} |")
+    return lines
+
+
 ANALYSIS_SPEED_UP = 3  # --stats and --plot against the CSV conversion of the same recording
 
 
@@ -405,11 +495,15 @@ def main():
                         help="run only the scale rows and print their table (not with --out)")
     parser.add_argument("--instructions-only", action="store_true",
                         help="run only the formatter's instructions per cell (not with --out)")
+    parser.add_argument("--limit-only", action="store_true",
+                        help="run only the rows against cp, the thread counts, the dialog's "
+                        "export and the Windows converters (not with --out)")
     parser.add_argument("--analysis-only", action="store_true",
                         help="run only the --stats and --plot rows and print their table "
                         "(not with --out)")
     args = parser.parse_args()
-    if (args.scale_only or args.instructions_only or args.analysis_only) and args.out:
+    if (args.scale_only or args.instructions_only or args.analysis_only or args.limit_only) \
+            and args.out:
         parser.error("--scale-only, --instructions-only and --analysis-only print one table; "
                      "--out would lose the others")
     native = os.path.abspath(args.native)
@@ -433,6 +527,17 @@ def main():
     analysis = ["### Health report and picture against the CSV conversion", "",
                 f"Each mode's median over {args.runs} runs, the three modes in turn; a mode under "
                 f"{ANALYSIS_SPEED_UP}x fails `make bench`.", ""]
+    windows = [(label, os.path.abspath(build)) for label, build in
+               (("win64 under Wine", args.win64), ("win32, the release, under Wine", args.win32))
+               if build]
+    if args.limit_only:
+        with tempfile.TemporaryDirectory() as out_dir:
+            limit = dialog_path_table(native, windows, paths, args.runs, out_dir, broken) + [""]
+            limit += limit_table(native, paths, args.runs, out_dir, broken) + [""]
+            if windows:
+                limit += wine_converter_table(windows, paths, args.runs, out_dir, broken)
+        print("\n".join(limit))
+        return report_broken(broken)
     if args.analysis_only:
         with tempfile.TemporaryDirectory() as out_dir:
             analysis += analysis_table(native, paths, args.runs, out_dir, broken)
@@ -445,10 +550,12 @@ def main():
         report += ["### Loading into memory (the dialog's reader)", ""]
         report += load_table(native, win64, paths, args.runs) + [""]
         report += ["### Load plus export through the dialog's code path, 1M acceleration", ""]
-        windows = [(label, os.path.abspath(build)) for label, build in
-                   (("win64 under Wine", args.win64), ("win32, the release, under Wine", args.win32))
-                   if build]
-        report += dialog_path_table(native, windows, paths, args.runs, out_dir) + [""]
+        report += dialog_path_table(native, windows, paths, args.runs, out_dir, broken) + [""]
+        report += ["### At the limit: against cp, by thread count, and the serial parts", ""]
+        report += limit_table(native, paths, args.runs, out_dir, broken) + [""]
+        if windows:
+            report += ["### The Windows converters under Wine", ""]
+            report += wine_converter_table(windows, paths, args.runs, out_dir, broken) + [""]
     report += ["### Cell formatter (per value)", ""] + formatter_table(native, args.runs) + [""]
     with tempfile.TemporaryDirectory() as work:
         report += instructions + instruction_table(native, work, broken) + [""]

@@ -16,16 +16,16 @@ std::string Narrow(const NativeString& argument) {
     return text;
 }
 
-// A count of significant digits: 1 to 17, written in decimal digits only.
-bool ParseDigits(const NativeString& argument, int& digits) {
-    if (argument.empty() || argument.size() > 2) return false;
+// A number from low to high, written in at most three decimal digits.
+bool ParseNumber(const NativeString& argument, int low, int high, int& number) {
+    if (argument.empty() || argument.size() > 3) return false;
     int value = 0;
     for (auto c : argument) {
         if (c < '0' || c > '9') return false;
         value = value * 10 + static_cast<int>(c - '0');
     }
-    if (value < 1 || value > 17) return false;
-    digits = value;
+    if (value < low || value > high) return false;
+    number = value;
     return true;
 }
 
@@ -57,6 +57,7 @@ const char kUsageText[] =
     "  -f           replace an existing CSV or SVG file\n"
     "  --digits N   write numbers with N significant digits (1 to 17) instead of six\n"
     "  --round-trip write numbers with the fewest digits that read back exactly\n"
+    "  --threads N  format on N threads (1 to 256) instead of one per core\n"
     "  --stamps     put each sample's time stamp as recorded first, in Stamp(ns) or Stamp(ms)\n"
     "  --summary    print each recording's four-line summary instead of converting\n"
     "  --stats      print each recording's health report instead of converting:\n"
@@ -74,6 +75,7 @@ bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& l
                       std::string& error) {
     bool optionsEnded = false;
     bool digitsGiven = false;
+    bool threadsGiven = false;
     bool roundTrip = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const NativeString& argument = arguments[i];
@@ -106,22 +108,31 @@ bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& l
         } else if (Is(argument, "--round-trip")) {
             roundTrip = true;
             line.cellStyle = CellStyle::RoundTrip();
-        } else if (Is(argument, "--digits")) {
+        } else if (Is(argument, "--digits") || Is(argument, "--threads")) {
+            const bool digits = Is(argument, "--digits");
+            const std::string option = Narrow(argument);
+            const std::string range = digits ? "1 to 17" : "1 to 256";
+            bool& given = digits ? digitsGiven : threadsGiven;
+            int number = 0;
             if (i + 1 == arguments.size()) {
-                error = "option --digits needs a number from 1 to 17";
+                error = "option " + option + " needs a number from " + range;
                 return false;
             }
-            if (digitsGiven) {
-                error = "option --digits given twice";
+            if (given) {
+                error = "option " + option + " given twice";
                 return false;
             }
-            int digits = 0;
-            if (!ParseDigits(arguments[++i], digits)) {
-                error = "option --digits needs a number from 1 to 17, not " + Narrow(arguments[i]);
+            if (!ParseNumber(arguments[++i], 1, digits ? 17 : 256, number)) {
+                error = "option " + option + " needs a number from " + range + ", not " +
+                        Narrow(arguments[i]);
                 return false;
             }
-            digitsGiven = true;
-            line.cellStyle = CellStyle::WithDigits(digits);
+            given = true;
+            if (digits) {
+                line.cellStyle = CellStyle::WithDigits(number);
+            } else {
+                line.threads = static_cast<unsigned>(number);
+            }
         } else if (Is(argument, "-o")) {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
                 error = "option -o needs a file name";

@@ -20,6 +20,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     CellStyle cellStyle;                          // --digits N, --round-trip
+    unsigned threads = 0;                         // --threads N; 0 for one per core
     std::optional<std::filesystem::path> output;  // "-" is standard output
     std::vector<std::filesystem::path> recordings;
 };

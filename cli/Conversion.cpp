@@ -99,15 +99,17 @@ Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadPro
 }  // namespace
 
 ConversionOutcome ConvertRecording(const std::filesystem::path& recording, OutputFile& out,
-                                   CellStyle style, bool withStamps, Progress* progress,
-                                   ReadProblem& problem, std::uint64_t& samples) {
+                                   CellStyle style, bool withStamps, unsigned threads,
+                                   Progress* progress, ReadProblem& problem,
+                                   std::uint64_t& samples) {
     samples = 0;
     // Made at the first block, when the stamps' unit is known.
     std::optional<BlockWriter> writer;
     const Walk walk =
         ForEachBlock(recording, progress, problem, {.stamps = withStamps}, [&](const Block& block) {
             if (!writer)
-                writer.emplace(out, style, true, withStamps ? StampUnit(block.format) : nullptr);
+                writer.emplace(out, style, true, withStamps ? StampUnit(block.format) : nullptr,
+                               threads);
             samples += block.rows.size();
             return writer->Write(block.format.columnCount, block.times.data(), block.rows.data(),
                                  block.rows.size(), block.stamps.data());

@@ -15,12 +15,13 @@ enum class ConversionOutcome { Converted, ReadFailed, WriteFailed };
 
 // Streams a recording into out as CSV with numbers in the given style, and the stamps as
 // recorded first when withStamps, block by block, with memory independent of its size; each
-// block is formatted on two threads where the machine has two cores, its text unchanged. Nothing
-// reaches out before the first complete sample has been decoded. progress, when given, is
+// block is formatted on threads formatting threads (0: one per core), its text unchanged.
+// Nothing reaches out before the first complete sample has been decoded. progress, when given, is
 // updated after every block.
 ConversionOutcome ConvertRecording(const std::filesystem::path& recording, OutputFile& out,
-                                   CellStyle style, bool withStamps, Progress* progress,
-                                   ReadProblem& problem, std::uint64_t& samples);
+                                   CellStyle style, bool withStamps, unsigned threads,
+                                   Progress* progress, ReadProblem& problem,
+                                   std::uint64_t& samples);
 
 // What the recording's four-line summary shows, counted without holding its samples.
 bool SummariseRecording(const std::filesystem::path& recording, Progress* progress,

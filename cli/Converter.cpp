@@ -1,14 +1,19 @@
 #include "Converter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "Batch.h"
+#include "BlockWriter.h"
 #include "ConsoleAndFiles.h"
 #include "Conversion.h"
 #include "LoadedRecording.h"
@@ -54,8 +59,17 @@ std::string Name(const fs::path& path) {
     return Shown(Stream::Error, DisplayPath(path));
 }
 
+// Where this thread's messages go: standard error, or the messages of a recording converted
+// beside others, put out in the batch's order.
+thread_local std::string* t_messages = nullptr;
+
 void Report(const std::string& message) {
-    WriteText(Stream::Error, std::string(kProgram) + ": " + message + "\n");
+    const std::string line = std::string(kProgram) + ": " + message + "\n";
+    if (t_messages) {
+        *t_messages += line;
+    } else {
+        WriteText(Stream::Error, line);
+    }
 }
 
 bool Fail(const fs::path& recording, const std::string& reason) {
@@ -87,22 +101,31 @@ public:
     explicit RecordingsOfTheRun(const std::vector<fs::path>& recordings)
         : m_recordings(recordings) {}
     const fs::path* Find(const fs::path& file) {
-        if (!m_found) {
-            m_found = true;
-            for (const fs::path& recording : m_recordings) {
-                if (std::string id = FileIdentity(recording); !id.empty()) {
-                    m_byIdentity.emplace(std::move(id), &recording);
-                }
-            }
-        }
+        Identify();
         const auto found = m_byIdentity.find(FileIdentity(file));
         return found == m_byIdentity.end() ? nullptr : found->second;
     }
+    // Whether the recording is in the run under more than one name.
+    bool HasTwin(const fs::path& recording) {
+        Identify();
+        return m_twins.count(FileIdentity(recording)) != 0;
+    }
 
 private:
+    void Identify() {
+        std::call_once(m_identified, [this] {
+            for (const fs::path& recording : m_recordings) {
+                if (std::string id = FileIdentity(recording); !id.empty()) {
+                    if (!m_byIdentity.emplace(id, &recording).second) m_twins.insert(id);
+                }
+            }
+        });
+    }
+
     const std::vector<fs::path>& m_recordings;
-    bool m_found = false;
+    std::once_flag m_identified;
     std::unordered_map<std::string, const fs::path*> m_byIdentity;
+    std::unordered_set<std::string> m_twins;
 };
 
 class StandardOutputFile final : public OutputFile {
@@ -149,10 +172,16 @@ std::string Describe(const fs::path& named, const TargetProblem& problem) {
     }
 }
 
-// Progress goes to standard error only when a person watches it there, and never onto a
-// terminal that shows the CSV itself.
+// Whether this thread converts a recording beside others: it then has one thread, and its
+// messages wait their turn.
+bool SharesTheMachine() {
+    return t_messages != nullptr;
+}
+
+// Progress goes to standard error only when a person watches it there, never onto a terminal
+// that shows the CSV itself, and not for recordings converted side by side (they are small).
 bool WantsProgress(const CommandLine& line, bool csvToStandardOutput) {
-    return !line.quiet && IsTerminal(Stream::Error) &&
+    return !line.quiet && !SharesTheMachine() && IsTerminal(Stream::Error) &&
            !(csvToStandardOutput && IsTerminal(Stream::Output));
 }
 
@@ -279,8 +308,8 @@ bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfThe
         plot ? "SVG" : "CSV",
         [&](OutputFile& out, Progress* progress, ReadProblem& problem, std::uint64_t& samples) {
             return plot ? PlotRecording(recording, out, progress, problem, samples)
-                        : ConvertRecording(recording, out, line.cellStyle, line.stamps, progress,
-                                           problem, samples);
+                        : ConvertRecording(recording, out, line.cellStyle, line.stamps,
+                                           line.threads, progress, problem, samples);
         }};
     if (line.output && line.output->native() == fs::path("-").native()) {
         return ExportToStandardOutput(recording, line, exported);
@@ -288,6 +317,20 @@ bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfThe
     fs::path target = line.output ? *line.output : recording;
     if (!line.output) target += plot ? ".svg" : ".csv";
     return ExportToFile(recording, target, line, recordings, exported);
+}
+
+// Recordings converted side by side at most: a batch's small files keep every core busy.
+constexpr unsigned kSideBySide = 32;
+
+// A regular file small enough that converting it takes a moment: side by side with others it
+// loses nothing by having one thread and no progress line.
+bool IsSmallRecording(const fs::path& recording) {
+    constexpr std::uintmax_t kSmall = 4 << 20;
+    std::error_code error;
+    const fs::file_status status = fs::status(recording, error);
+    if (error || !fs::is_regular_file(status) || IsReservedDeviceName(recording)) return false;
+    const std::uintmax_t size = fs::file_size(recording, error);
+    return !error && size < kSmall;
 }
 
 int Run(const std::vector<NativeString>& arguments) {
@@ -305,17 +348,33 @@ int Run(const std::vector<NativeString>& arguments) {
         Report("cannot write to standard output: " + error);
         return 1;
     }
-    bool allSucceeded = true;
     RecordingsOfTheRun recordings(line.recordings);
-    for (const fs::path& recording : line.recordings) {
+    const bool exportsToFiles =
+        (line.mode == CommandLine::Mode::Csv || line.mode == CommandLine::Mode::Plot) &&
+        !line.output;
+    Batch batch;
+    batch.jobs = line.recordings.size();
+    batch.threads = std::min(line.threads ? line.threads : FormattingThreads(), kSideBySide);
+    batch.mayShare = [&](std::size_t i) {
+        return exportsToFiles && IsSmallRecording(line.recordings[i]) &&
+               !recordings.HasTwin(line.recordings[i]);
+    };
+    batch.run = [&](std::size_t i, std::string* messages) {
+        const fs::path& recording = line.recordings[i];
+        t_messages = messages;
+        bool succeeded = false;
         try {
-            allSucceeded = Process(recording, line, recordings) && allSucceeded;
+            succeeded = Process(recording, line, recordings);
         } catch (const std::bad_alloc&) {
-            allSucceeded = Fail(recording, "not enough memory");
+            Fail(recording, "not enough memory");
         } catch (const std::exception& exception) {
-            allSucceeded = Fail(recording, exception.what());
+            Fail(recording, exception.what());
         }
-    }
+        t_messages = nullptr;
+        return succeeded;
+    };
+    batch.put = [](const std::string& messages) { WriteText(Stream::Error, messages); };
+    const bool allSucceeded = RunBatch(batch);
     return allSucceeded ? 0 : 1;
 }
 

@@ -1,93 +1,137 @@
 #include "BlockWriter.h"
 
-#include <memory>
+#include <algorithm>
+#include <new>
 #include <system_error>
 #include <thread>
 
-BlockWriter::BlockWriter(OutputFile& out, CellStyle style, bool withTimes, const char* stampUnit)
-    : m_out(out), m_style(style), m_withTimes(withTimes), m_stampUnit(stampUnit) {
-    if (std::thread::hardware_concurrency() <= 1) return;
+#include "CsvWriter.h"
+
+namespace {
+
+// Below this many rows a part is not worth a thread's hand-over.
+constexpr std::size_t kMinPartRows = 2048;
+
+// Waits for every task on every way out, so that no thread still reads rows that are gone.
+struct SettleOnExit {
+    const std::vector<std::unique_ptr<Worker>>& workers;
+    std::size_t started;
+    ~SettleOnExit() {
+        for (std::size_t i = 0; i < started; ++i) workers[i]->Settle();
+    }
+};
+
+}  // namespace
+
+unsigned FormattingThreads() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+BlockWriter::BlockWriter(OutputFile& out, CellStyle style, bool withTimes, const char* stampUnit,
+                         unsigned threads)
+    : m_out(out),
+      m_layout{0, withTimes, style, stampUnit},
+      m_threads(threads == 0 ? FormattingThreads() : threads) {}
+
+void BlockWriter::StartThreads() {
+    m_threadsStarted = true;
+    // Only a speed-up: under a process or memory limit fewer threads do the work.
     try {
-        m_worker.emplace();
+        m_writer.emplace();
+        while (m_formatters.size() + 1 < m_threads) {
+            m_formatters.push_back(std::make_unique<Worker>());
+        }
     } catch (const std::system_error&) {
-        // Only a speed-up: under a process or memory limit this thread formats alone.
+    } catch (const std::bad_alloc&) {
     }
 }
 
-void BlockWriter::Format(TextBuffer& buffer, std::int32_t columns, const double* times,
-                         const SampleRow* rows, const std::uint64_t* stamps, std::size_t begin,
-                         std::size_t end) const {
-    buffer.text.clear();
-    const auto writer =
-        std::make_unique<CsvWriter>(buffer, columns, m_withTimes, m_style, m_stampUnit);
-    writer->WriteRows(m_withTimes ? times + begin : nullptr, rows + begin, end - begin,
-                      m_stampUnit ? stamps + begin : nullptr);
-    writer->Flush();
+void BlockWriter::Format(Part& part, const Rows& rows, std::size_t begin, std::size_t end) const {
+    // A few lines at a time, so that the buffer grows to the text's size, not to the most it
+    // could take: the converter must fit small address spaces.
+    constexpr std::size_t kLinesAtOnce = 512;
+    part.size = 0;
+    for (std::size_t at = begin; at < end;) {
+        const std::size_t lines = std::min(kLinesAtOnce, end - at);
+        if (const std::size_t most = part.size + lines * kMaxCsvLineBytes; most > part.capacity) {
+            // Half the most a share could take holds a six-digit share whole: no copy then.
+            const std::size_t capacity =
+                std::max({most, part.capacity * 2, (end - begin) * kMaxCsvLineBytes / 2});
+            auto text = std::make_unique_for_overwrite<char[]>(capacity);
+            std::copy_n(part.text.get(), part.size, text.get());
+            part.text = std::move(text);
+            part.capacity = capacity;
+        }
+        const char* const last = FormatCsvLines(
+            part.text.get() + part.size, m_layout, m_layout.withTimes ? rows.times + at : nullptr,
+            rows.rows + at, lines, m_layout.stampUnit ? rows.stamps + at : nullptr);
+        part.size = static_cast<std::size_t>(last - part.text.get());
+        at += lines;
+    }
+}
+
+void BlockWriter::FormatParts(Parts& parts, const Rows& rows, std::size_t count) {
+    const std::size_t most = std::max<std::size_t>(1, count / kMinPartRows);
+    const std::size_t partCount = std::min(m_formatters.size() + 1, most);
+    parts.resize(partCount);
+    const auto bound = [&](std::size_t part) { return count * part / partCount; };
+    SettleOnExit settle{m_formatters, 0};
+    for (std::size_t part = 1; part < partCount; ++part) {
+        m_formatters[part - 1]->Start(
+            [this, &parts, &rows, part, begin = bound(part), end = bound(part + 1)] {
+                Format(parts[part], rows, begin, end);
+            });
+        settle.started = part;
+    }
+    Format(parts[0], rows, 0, bound(1));
+    for (std::size_t part = 1; part < partCount; ++part) m_formatters[part - 1]->Wait();
+}
+
+bool BlockWriter::WriteParts(const Parts& parts) {
+    for (const Part& part : parts) {
+        if (!m_out.Write(part.text.get(), part.size)) return false;
+    }
+    return true;
 }
 
 bool BlockWriter::Write(std::int32_t columns, const double* times, const SampleRow* rows,
                         std::size_t count, const std::uint64_t* stamps) {
-    if (m_failed) return false;
+    if (m_failed) return Finish();  // rethrows what the write threw, once
     if (!m_started) {
         m_started = true;
-        TextBuffer header;
-        const auto writer =
-            std::make_unique<CsvWriter>(header, columns, m_withTimes, m_style, m_stampUnit);
-        writer->WriteHeaderLine();
-        writer->Flush();
-        if (!Put(header)) return false;
-    }
-    if (!m_worker || count < 4096) {
-        if (!Finish()) return false;
-        Format(m_first, columns, times, rows, stamps, 0, count);
-        return Put(m_first);
-    }
-    const std::size_t middle = count / 2;
-    TextBuffer& previous = m_second[m_turn];
-    m_turn ^= 1;
-    TextBuffer& next = m_second[m_turn];
-    // The worker first writes the previous block's second half, then formats this one's, while
-    // this thread formats the first half and writes it once the previous text is out.
-    {
-        const std::lock_guard lock(m_mutex);
-        m_previousWritten = !m_pending;
-    }
-    struct SettleOnExit {
-        Worker& worker;
-        ~SettleOnExit() { worker.Settle(); }
-    } settle{*m_worker};
-    m_worker->Start([this, &previous, &next, writePrevious = m_pending, columns, times, rows,
-                     stamps, middle, count] {
-        if (writePrevious) {
-            // Signals on every way out: a write that fails or throws stops this thread's
-            // writes.
-            struct Signal {
-                BlockWriter& writer;
-                bool written = false;
-                ~Signal() {
-                    if (!written) writer.m_failed = true;
-                    const std::lock_guard lock(writer.m_mutex);
-                    writer.m_previousWritten = true;
-                    writer.m_written.notify_one();
-                }
-            } signal{*this};
-            signal.written = Put(previous);
+        m_layout.columnCount = columns;
+        const auto writer = std::make_unique<CsvWriter>(m_out, columns, m_layout.withTimes,
+                                                        m_layout.style, m_layout.stampUnit);
+        if (!writer->WriteHeaderLine() || !writer->Flush()) {
+            m_failed = true;
+            return false;
         }
-        Format(next, columns, times, rows, stamps, middle, count);
-    });
-    m_pending = true;
-    Format(m_first, columns, times, rows, stamps, 0, middle);
-    {
-        std::unique_lock lock(m_mutex);
-        m_written.wait(lock, [this] { return m_previousWritten; });
     }
-    const bool written = !m_failed && Put(m_first);
-    m_worker->Wait();  // the rows may go once this returns; rethrows what a write threw
-    return written && !m_failed;
+    // A recording of a few lines is written at once: threads would cost more than they save.
+    if (!m_threadsStarted && count >= 2 * kMinPartRows) StartThreads();
+    Parts& parts = m_parts[m_turn];
+    FormatParts(parts, Rows{times, rows, stamps}, count);
+    // The previous block is out, or its write failed or threw, before this one starts.
+    if (!Finish()) return false;
+    if (!m_writer) {
+        m_failed = !WriteParts(parts);
+        return !m_failed;
+    }
+    m_turn ^= 1;
+    m_writer->Start([this, &parts] {
+        struct FailUnlessWritten {
+            std::atomic<bool>& failed;
+            bool written = false;
+            ~FailUnlessWritten() {
+                if (!written) failed = true;
+            }
+        } outcome{m_failed};
+        outcome.written = WriteParts(parts);
+    });
+    return true;
 }
 
 bool BlockWriter::Finish() {
-    if (!m_pending || m_failed) return !m_failed;
-    m_pending = false;
-    return Put(m_second[m_turn]);
+    if (m_writer) m_writer->Wait();  // rethrows what a write threw
+    return !m_failed;
 }

@@ -1,68 +1,70 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <optional>
-#include <string>
+#include <vector>
 
 #include "CsvWriter.h"
 #include "OutputFile.h"
 #include "RecordingTypes.h"
 #include "Worker.h"
 
-// Writes a recording's CSV block by block, for the converter and the dialog alike. Where the
-// machine has a second core, that core formats the second half of every block and writes it
-// during the next block, while this thread formats and writes the first halves: formatting and
-// writing overlap. The text is that of formatting in order. A write that throws (the dialog's
-// files do) leaves through Write or Finish once the second thread is idle.
+// Writes a recording's CSV block by block, for the converter and the dialog alike. Every block
+// is cut into parts that the formatting threads (this one and one more per further core) format
+// at once; a writing thread of its own writes them, in order, while the next block is formatted.
+// The text is that of formatting in order, and memory is two blocks' text whatever the thread
+// count. A write that throws (the dialog's files do) leaves through the next Write or Finish.
 class BlockWriter {
 public:
-    // stampUnit, when given, puts the stamps as recorded first (CsvWriter).
+    // stampUnit, when given, puts the stamps as recorded first (CsvWriter). threads is how many
+    // threads format, 0 for one per core; threads that cannot start only make it slower.
     BlockWriter(OutputFile& out, CellStyle style, bool withTimes = true,
-                const char* stampUnit = nullptr);
+                const char* stampUnit = nullptr, unsigned threads = 0);
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
 
     // Writes count rows, and the header line before the first block; false once any write
-    // failed. times is read only when the writer was made withTimes, stamps only when it was
-    // made with a stamp unit.
+    // failed. The rows may go once it returns. times is read only when the writer was made
+    // withTimes, stamps only when it was made with a stamp unit.
     bool Write(std::int32_t columns, const double* times, const SampleRow* rows, std::size_t count,
                const std::uint64_t* stamps = nullptr);
 
-    // Writes the text still held back (the last block's second half); call after the last
-    // block. False once any write failed.
+    // Waits until every block is written; call after the last one. False once any write failed.
     bool Finish();
 
 private:
-    // Collects CSV text in memory.
-    class TextBuffer final : public OutputFile {
-    public:
-        bool Write(const char* data, std::size_t size) override {
-            text.append(data, size);
-            return true;
-        }
-        std::string text;
+    struct Rows {
+        const double* times;
+        const SampleRow* rows;
+        const std::uint64_t* stamps;
     };
+    // One thread's share of a block as text, in a buffer that grows to the largest share.
+    struct Part {
+        std::unique_ptr<char[]> text;
+        std::size_t capacity = 0;
+        std::size_t size = 0;
+    };
+    using Parts = std::vector<Part>;
 
-    void Format(TextBuffer& buffer, std::int32_t columns, const double* times,
-                const SampleRow* rows, const std::uint64_t* stamps, std::size_t begin,
-                std::size_t end) const;
-    bool Put(const TextBuffer& buffer) {
-        return m_out.Write(buffer.text.data(), buffer.text.size());
-    }
+    void StartThreads();
+    void Format(Part& part, const Rows& rows, std::size_t begin, std::size_t end) const;
+    void FormatParts(Parts& parts, const Rows& rows, std::size_t count);
+    bool WriteParts(const Parts& parts);
 
     OutputFile& m_out;
-    CellStyle m_style;
-    bool m_withTimes;
-    const char* m_stampUnit;
+    CsvLayout m_layout;
     bool m_started = false;
-    TextBuffer m_first, m_second[2];
-    int m_turn = 0;          // which m_second the last block's second half is in
-    bool m_pending = false;  // that half is formatted and not written yet
-    // Set by the second thread once the previous half is out, successfully or not.
-    std::mutex m_mutex;
-    std::condition_variable m_written;
-    bool m_previousWritten = true;
+    unsigned m_threads;
+    bool m_threadsStarted = false;
+    Parts m_parts[2];  // the text of the block being written and of the block being formatted
+    int m_turn = 0;    // which of them the next block is formatted into
     std::atomic<bool> m_failed{false};
-    std::optional<Worker> m_worker;  // last: stopped before the buffers it writes go
+    // Last: stopped before the text they read and write goes.
+    std::vector<std::unique_ptr<Worker>> m_formatters;
+    std::optional<Worker> m_writer;
 };
+
+// Threads that format by default: one per core the system reports, at least one.
+unsigned FormattingThreads();

@@ -3,28 +3,61 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <memory>
-
-#include "NumberCell.h"
-
-namespace {
-
-// A line holds a stamp (20 digits at most), the time and three values: five cells, four
-// separators and CR LF.
-constexpr std::size_t kMaxLineBytes = 20 + 4 * kMaxNumberCellBytes + 4 + 2;
 
 // The longest 17-digit cell, "-1.2345678901234567e-308", must fit a line's reservation.
 static_assert(kMaxNumberCellBytes >= 24);
 
+namespace {
+
+template <typename FormatCell>
+char* FormatLinesWith(char* out, const CsvLayout& layout, const double* times,
+                      const SampleRow* rows, std::size_t count, const std::uint64_t* stamps,
+                      FormatCell formatCell) {
+    const std::int32_t columns = std::min(layout.columnCount, 3);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (layout.stampUnit) {
+            out = std::to_chars(out, out + 20, stamps[i]).ptr;
+            *out++ = ',';
+        }
+        if (layout.withTimes) out += formatCell(times[i], out);
+        for (std::int32_t c = 0; c < columns; ++c) {
+            if (layout.withTimes || c > 0) *out++ = ',';
+            out += formatCell(rows[i].values[c], out);
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+    }
+    return out;
+}
+
 }  // namespace
+
+// The style is chosen once per call, and each style has its own line loop with a direct call to
+// its formatter: the default path costs what it did before styles existed.
+char* FormatCsvLines(char* out, const CsvLayout& layout, const double* times, const SampleRow* rows,
+                     std::size_t count, const std::uint64_t* stamps) {
+    switch (layout.style.kind) {
+        case CellStyle::Kind::Digits: {
+            const int digits = layout.style.digits;
+            return FormatLinesWith(out, layout, times, rows, count, stamps,
+                                   [digits](double value, char* cell) {
+                                       return FormatNumberCellWithDigits(value, digits, cell);
+                                   });
+        }
+        case CellStyle::Kind::RoundTrip:
+            return FormatLinesWith(
+                out, layout, times, rows, count, stamps,
+                [](double value, char* cell) { return FormatNumberCellRoundTrip(value, cell); });
+        case CellStyle::Kind::SixDigits:
+            break;
+    }
+    return FormatLinesWith(out, layout, times, rows, count, stamps,
+                           [](double value, char* cell) { return FormatNumberCell(value, cell); });
+}
 
 CsvWriter::CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style,
                      const char* stampUnit)
-    : m_file(file),
-      m_columnCount(columnCount),
-      m_withTimes(withTimes),
-      m_style(style),
-      m_stampUnit(stampUnit) {}
+    : m_file(file), m_layout{columnCount, withTimes, style, stampUnit} {}
 
 bool CsvWriter::Reserve(std::size_t bytes) {
     if (m_failed) return false;
@@ -45,62 +78,33 @@ bool CsvWriter::Flush() {
 }
 
 bool CsvWriter::WriteHeaderLine() {
-    if (!Reserve(kMaxLineBytes)) return false;
-    if (m_stampUnit) {
+    if (!Reserve(kMaxCsvLineBytes)) return false;
+    if (m_layout.stampUnit) {
         Put("Stamp(", 6);
-        Put(m_stampUnit, std::strlen(m_stampUnit));
+        Put(m_layout.stampUnit, std::strlen(m_layout.stampUnit));
         Put("),", 2);
     }
-    if (m_withTimes) Put("Time(s)", 7);
+    if (m_layout.withTimes) Put("Time(s)", 7);
     static const char kNames[] = {'X', 'Y', 'Z'};
-    for (std::int32_t c = 0; c < m_columnCount && c < 3; ++c) {
-        if (m_withTimes || c > 0) Put(",", 1);
+    for (std::int32_t c = 0; c < m_layout.columnCount && c < 3; ++c) {
+        if (m_layout.withTimes || c > 0) Put(",", 1);
         Put(&kNames[c], 1);
     }
     Put("\r\n", 2);
     return true;
 }
 
-template <typename FormatCell>
-bool CsvWriter::WriteRowsWith(const double* times, const SampleRow* rows, std::size_t count,
-                              const std::uint64_t* stamps, FormatCell formatCell) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!Reserve(kMaxLineBytes)) return false;
-        char* out = m_buffer + m_used;
-        if (m_stampUnit) {
-            out = std::to_chars(out, out + 20, stamps[i]).ptr;
-            *out++ = ',';
-        }
-        if (m_withTimes) out += formatCell(times[i], out);
-        for (std::int32_t c = 0; c < m_columnCount && c < 3; ++c) {
-            if (m_withTimes || c > 0) *out++ = ',';
-            out += formatCell(rows[i].values[c], out);
-        }
-        *out++ = '\r';
-        *out++ = '\n';
-        m_used = static_cast<std::size_t>(out - m_buffer);
-    }
-    return true;
-}
-
-// The style is chosen once per call, and each style has its own row loop with a direct
-// call to its formatter: the default path costs what it did before styles existed.
 bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_t count,
                           const std::uint64_t* stamps) {
-    switch (m_style.kind) {
-        case CellStyle::Kind::Digits: {
-            const int digits = m_style.digits;
-            return WriteRowsWith(times, rows, count, stamps, [digits](double value, char* out) {
-                return FormatNumberCellWithDigits(value, digits, out);
-            });
-        }
-        case CellStyle::Kind::RoundTrip:
-            return WriteRowsWith(times, rows, count, stamps, [](double value, char* out) {
-                return FormatNumberCellRoundTrip(value, out);
-            });
-        case CellStyle::Kind::SixDigits:
-            break;
+    while (count > 0) {
+        if (!Reserve(kMaxCsvLineBytes)) return false;
+        const std::size_t lines = std::min(count, (kBufferBytes - m_used) / kMaxCsvLineBytes);
+        char* const end = FormatCsvLines(m_buffer + m_used, m_layout, times, rows, lines, stamps);
+        m_used = static_cast<std::size_t>(end - m_buffer);
+        if (times) times += lines;
+        if (stamps) stamps += lines;
+        rows += lines;
+        count -= lines;
     }
-    return WriteRowsWith(times, rows, count, stamps,
-                         [](double value, char* out) { return FormatNumberCell(value, out); });
+    return !m_failed;
 }

@@ -80,6 +80,7 @@ private:
     bool m_created = false;             // the target was made for this write
     bool m_inPlace = false;             // the contents are copied into the target at the commit
     bool m_committed = false;
+    int m_signalSlots = -1;  // POSIX: where a signal finds this write's files
     TargetProblem m_problem;
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -18,21 +19,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The files a signal must remove: the temporary and a target made for this write. Kept where a
-// handler can read them safely.
+// The files a signal must remove: each write's temporary and a target made for it, for as many
+// writes at once as a batch runs. Kept where a handler can read them safely.
+constexpr int kWritesAtOnce = 64;
 enum Slot { kTemporary, kCreatedTarget, kSlots };
-char g_remove[kSlots][4096];
-volatile std::sig_atomic_t g_armed[kSlots];
+char g_remove[kWritesAtOnce][kSlots][4096];
+volatile std::sig_atomic_t g_armed[kWritesAtOnce][kSlots];
+std::atomic<bool> g_taken[kWritesAtOnce];
 
 void RemoveAndDie(int signal) {
-    for (int slot = 0; slot < kSlots; ++slot) {
-        if (g_armed[slot]) ::unlink(g_remove[slot]);
+    for (int write = 0; write < kWritesAtOnce; ++write) {
+        for (int slot = 0; slot < kSlots; ++slot) {
+            if (g_armed[write][slot]) ::unlink(g_remove[write][slot]);
+        }
     }
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
 
-void RemoveOnSignals(Slot slot, const fs::path& path) {
+// write is this write's row of slots, taken at its first file; -1 while it has none, and when
+// every row is taken (more writes at once than any batch runs), the file is left to its fate.
+void RemoveOnSignals(int& write, Slot slot, const fs::path& path) {
     static const bool installed = [] {
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) {
             struct sigaction previous {};
@@ -47,10 +54,27 @@ void RemoveOnSignals(Slot slot, const fs::path& path) {
         return true;
     }();
     (void)installed;
-    g_armed[slot] = 0;
-    if (path.native().size() >= sizeof g_remove[slot]) return;
-    std::memcpy(g_remove[slot], path.c_str(), path.native().size() + 1);
-    g_armed[slot] = 1;
+    for (int row = 0; write < 0 && row < kWritesAtOnce; ++row) {
+        if (!g_taken[row].exchange(true)) write = row;
+    }
+    if (write < 0) return;
+    g_armed[write][slot] = 0;
+    if (path.native().size() >= sizeof g_remove[write][slot]) return;
+    std::memcpy(g_remove[write][slot], path.c_str(), path.native().size() + 1);
+    g_armed[write][slot] = 1;
+}
+
+void KeepOnSignals(int write, Slot slot) {
+    if (write >= 0) g_armed[write][slot] = 0;
+}
+
+// The write is over: its row of slots goes back.
+void ReleaseSignalSlots(int& write) {
+    if (write < 0) return;
+    KeepOnSignals(write, kTemporary);
+    KeepOnSignals(write, kCreatedTarget);
+    g_taken[write] = false;
+    write = -1;
 }
 
 int Fd(std::intptr_t handle) {
@@ -170,7 +194,7 @@ bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
             m_target = fd;
             m_created = true;
             m_final = FinalPathOf(fd, name);  // may run out of memory: removed by name then
-            RemoveOnSignals(kCreatedTarget, m_final);
+            RemoveOnSignals(m_signalSlots, kCreatedTarget, m_final);
             return true;
         }
         struct stat file {};
@@ -215,7 +239,7 @@ bool TargetFile::CreateTemporary() {
                 ::open(m_temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
             if (fd >= 0) {
                 m_temp = fd;
-                RemoveOnSignals(kTemporary, m_temporary);
+                RemoveOnSignals(m_signalSlots, kTemporary, m_temporary);
                 return true;
             }
             if (errno != EEXIST) break;
@@ -254,11 +278,11 @@ bool TargetFile::ReplaceTarget() {
         return Fail(TargetProblem::CannotWrite, fault);
     }
     // From here a signal must not remove the target made for this write: it may hold the CSV.
-    g_armed[kCreatedTarget] = 0;
+    KeepOnSignals(m_signalSlots, kCreatedTarget);
     if (::rename(m_temporary.c_str(), m_final.c_str()) != 0) {
         return Fail(TargetProblem::CannotWrite, errno);
     }
-    g_armed[kTemporary] = 0;
+    ReleaseSignalSlots(m_signalSlots);
     CloseFd(m_target);
     return true;
 }
@@ -295,7 +319,6 @@ void TargetFile::Discard() {
     CloseFd(m_target);
     if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
     if (m_created && !m_committed) ::unlink(m_final.c_str());
-    g_armed[kTemporary] = 0;
-    g_armed[kCreatedTarget] = 0;
+    ReleaseSignalSlots(m_signalSlots);
     m_temporary.clear();
 }

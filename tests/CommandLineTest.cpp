@@ -21,6 +21,7 @@ std::string Brief(const std::vector<std::string>& words) {
     if (l.cellStyle == CellStyle::RoundTrip()) brief += " round-trip";
     if (l.cellStyle.kind == CellStyle::Kind::Digits)
         brief += " digits" + std::to_string(l.cellStyle.digits);
+    if (l.threads) brief += " threads" + std::to_string(l.threads);
     if (l.output) brief += " -o " + l.output->string();
     for (const auto& recording : l.recordings) brief += " " + recording.string();
     return brief;
@@ -47,14 +48,32 @@ TEST(CommandLine, Lines) {
         {"--digits 09 -o - a.bin", " digits9 -o - a.bin"},
         {"a.bin --round-trip -f --round-trip", "f round-trip a.bin"},
         {"-- --digits 3", " --digits 3"},
+        {"--threads 1 a.bin --digits 3", " digits3 threads1 a.bin"},
+        {"a.bin --threads 256", " threads256 a.bin"},
     };
     for (const auto& [line, brief] : cases) EXPECT_EQ(Brief(line), brief) << line;
-    for (const char* line :
-         {"", "-f -q", "--", "-x a.bin", "a.bin --Summary", "-fq a.bin", "a.bin -o",
-          "-o x.csv -o y.csv a.bin", "-o x.csv a.bin b.bin", "--summary -o x.csv a.bin",
-          "a.bin --digits", "--digits a.bin", "--digits=3 a.bin", "--digits 3 --digits 4 a.bin",
-          "--digits 3 --round-trip a.bin", "--round-trip a.bin --digits 17",
-          "--summary --digits 3 a.bin", "--round-trip --summary a.bin"}) {
+    for (const char* line : {"",
+                             "-f -q",
+                             "--",
+                             "-x a.bin",
+                             "a.bin --Summary",
+                             "-fq a.bin",
+                             "a.bin -o",
+                             "-o x.csv -o y.csv a.bin",
+                             "-o x.csv a.bin b.bin",
+                             "--summary -o x.csv a.bin",
+                             "a.bin --digits",
+                             "--digits a.bin",
+                             "--digits=3 a.bin",
+                             "--digits 3 --digits 4 a.bin",
+                             "--digits 3 --round-trip a.bin",
+                             "--round-trip a.bin --digits 17",
+                             "--summary --digits 3 a.bin",
+                             "--round-trip --summary a.bin",
+                             "--threads 0 a.bin",
+                             "--threads 257 a.bin",
+                             "--threads 2 --threads 2 a.bin",
+                             "a.bin --threads"}) {
         EXPECT_EQ(Brief(line), "usage") << line;
     }
     for (const char* digits : {"0", "18", "100", "-3", "+3", "", "3x", " 3"}) {
