@@ -26,7 +26,7 @@ struct TargetProblem {
     int code = 0;
 };
 
-// The system's text for one of its error codes, as UTF-8 without a trailing line end.
+// The system's text for one of its error codes, as UTF-8: one clause, no line end or period.
 std::string SystemErrorText(int code);
 
 // Whether a name opens a device whatever folder it stands in (NUL, CON, COM1: on Windows).

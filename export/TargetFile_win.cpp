@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PendingName.h"
+#include "SystemErrorMessage.h"
 #include "TargetFile.h"
 #include "Utf8.h"
 
@@ -119,17 +120,9 @@ constexpr DWORD kTargetAccess = GENERIC_READ | GENERIC_WRITE;
 }  // namespace
 
 std::string SystemErrorText(int code) {
-    wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-    ::LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.')) {
-        message.pop_back();
-    }
-    if (message.empty()) return "system error " + std::to_string(code);
+    // A clause in a line of the converter's, as strerror's texts are: no closing period.
+    std::wstring message = SystemErrorMessage(static_cast<DWORD>(code));
+    while (message.size() > 1 && message.back() == L'.') message.pop_back();
     return Utf8FromWide(message);
 }
 
