@@ -38,3 +38,17 @@ bool TargetFile::Commit() {
     m_committed = m_inPlace ? CopyIntoTarget() : ReplaceTarget();
     return m_committed;
 }
+
+// Room for the whole contents is reserved first, holes of a sparse file included, so that a full
+// disk fails before any earlier byte is overwritten; the earlier size is then restored.
+bool TargetFile::CopyIntoTarget() {
+    std::int64_t earlier = 0, size = 0;
+    int error = Sizes(earlier, size);
+    if (error == 0 && (error = ReserveRoom(earlier, size)) != 0) SetTargetSize(earlier, false);
+    if (error == 0) error = CopyContents(earlier, size);
+    if (error == 0) error = SetTargetSize(size, true);
+    if (error != 0) return Fail(TargetProblem::CannotWrite, error);
+    m_created = false;
+    Discard();
+    return true;
+}

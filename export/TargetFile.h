@@ -26,7 +26,7 @@ struct TargetProblem {
     int code = 0;
 };
 
-// The system's text for one of its error codes, as UTF-8 without a trailing line end.
+// The system's text for one of its error codes, as UTF-8: one clause, no line end or period.
 std::string SystemErrorText(int code);
 
 // Whether a name opens a device whatever folder it stands in (NUL, CON, COM1: on Windows).
@@ -72,6 +72,11 @@ private:
     bool CopyIntoTarget();
     bool ReplaceTarget();
     void Discard();
+    // The system's part of CopyIntoTarget; each gives 0 or a system error code.
+    int Sizes(std::int64_t& target, std::int64_t& temporary) const;
+    int ReserveRoom(std::int64_t earlier, std::int64_t size);  // no earlier byte overwritten
+    int CopyContents(std::int64_t earlier, std::int64_t size);
+    int SetTargetSize(std::int64_t size, bool durably);
 
     std::filesystem::path m_final;      // the file the name resolves to
     std::filesystem::path m_temporary;  // where the contents are written first

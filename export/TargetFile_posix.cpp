@@ -287,31 +287,27 @@ bool TargetFile::ReplaceTarget() {
     return true;
 }
 
-// Room for the whole contents is reserved first, holes of a sparse file included, so that a
-// full disk fails before any earlier byte is overwritten; the earlier size is then restored.
-bool TargetFile::CopyIntoTarget() {
-    const int temp = Fd(m_temp), target = Fd(m_target);
+int TargetFile::Sizes(std::int64_t& target, std::int64_t& temporary) const {
     struct stat old {
     }, contents{};
-    if (::fstat(target, &old) != 0 || ::fstat(temp, &contents) != 0) {
-        return Fail(TargetProblem::CannotWrite, errno);
-    }
-    int error = InjectedTargetFault(TargetStep::CopyIntoTarget);
-    if (error == 0 && contents.st_size > 0) error = ::posix_fallocate(target, 0, contents.st_size);
-    if (error != 0) {
-        if (contents.st_size > old.st_size) (void)::ftruncate(target, old.st_size);
-        return Fail(TargetProblem::CannotWrite, error);
-    }
-    if ((error = CopyBytes(temp, target, contents.st_size)) != 0) {
-        return Fail(TargetProblem::CannotWrite, error);
-    }
-    if (::ftruncate(target, contents.st_size) != 0 || ::fsync(target) != 0) {
-        return Fail(TargetProblem::CannotWrite, errno);
-    }
-    CloseFd(m_target);
-    m_created = false;
-    Discard();
-    return true;
+    if (::fstat(Fd(m_target), &old) != 0 || ::fstat(Fd(m_temp), &contents) != 0) return errno;
+    target = old.st_size;
+    temporary = contents.st_size;
+    return 0;
+}
+
+int TargetFile::ReserveRoom(std::int64_t, std::int64_t size) {
+    const int error = InjectedTargetFault(TargetStep::CopyIntoTarget);
+    return error != 0 || size == 0 ? error : ::posix_fallocate(Fd(m_target), 0, size);
+}
+
+int TargetFile::CopyContents(std::int64_t, std::int64_t size) {
+    return CopyBytes(Fd(m_temp), Fd(m_target), size);
+}
+
+int TargetFile::SetTargetSize(std::int64_t size, bool durably) {
+    const int target = Fd(m_target);
+    return ::ftruncate(target, size) == 0 && (!durably || ::fsync(target) == 0) ? 0 : errno;
 }
 
 void TargetFile::Discard() {

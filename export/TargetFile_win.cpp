@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PendingName.h"
+#include "SystemErrorMessage.h"
 #include "TargetFile.h"
 #include "Utf8.h"
 
@@ -119,17 +120,9 @@ constexpr DWORD kTargetAccess = GENERIC_READ | GENERIC_WRITE;
 }  // namespace
 
 std::string SystemErrorText(int code) {
-    wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-    ::LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.')) {
-        message.pop_back();
-    }
-    if (message.empty()) return "system error " + std::to_string(code);
+    // A clause in a line of the converter's, as strerror's texts are: no closing period.
+    std::wstring message = SystemErrorMessage(static_cast<DWORD>(code));
+    while (message.size() > 1 && message.back() == L'.') message.pop_back();
     return Utf8FromWide(message);
 }
 
@@ -315,36 +308,39 @@ bool TargetFile::ReplaceTarget() {
     return true;
 }
 
-// Room for the whole contents is taken first, past the earlier end and in the holes of a sparse
-// file, so that a full disk fails before any earlier byte is overwritten; the earlier size is
-// then restored.
-bool TargetFile::CopyIntoTarget() {
-    const HANDLE temp = Handle(m_temp), target = Handle(m_target);
-    LARGE_INTEGER oldSize{}, newSize{};
-    if (!::GetFileSizeEx(target, &oldSize) || !::GetFileSizeEx(temp, &newSize)) {
-        return Fail(TargetProblem::CannotWrite, static_cast<int>(::GetLastError()));
+int TargetFile::Sizes(std::int64_t& target, std::int64_t& temporary) const {
+    LARGE_INTEGER old{}, contents{};
+    if (!::GetFileSizeEx(Handle(m_target), &old) || !::GetFileSizeEx(Handle(m_temp), &contents)) {
+        return static_cast<int>(::GetLastError());
     }
-    const LONGLONG common = std::min(oldSize.QuadPart, newSize.QuadPart);
-    DWORD error = CopyRange(temp, target, oldSize.QuadPart, newSize.QuadPart);
-    if (error == 0) error = FillHoles(target, common);
-    if (error != 0) {
-        SetSize(target, oldSize.QuadPart);
-        return Fail(TargetProblem::CannotWrite, static_cast<int>(error));
-    }
-    if ((error = CopyRange(temp, target, 0, common)) != 0) {
-        return Fail(TargetProblem::CannotWrite, static_cast<int>(error));
-    }
-    if (!SetSize(target, newSize.QuadPart) || !::FlushFileBuffers(target)) {
-        return Fail(TargetProblem::CannotWrite, static_cast<int>(::GetLastError()));
-    }
-    CloseHandleOf(m_target);
-    m_created = false;
-    Discard();
-    return true;
+    target = old.QuadPart;
+    temporary = contents.QuadPart;
+    return 0;
+}
+
+// Past the earlier end the contents themselves take their room; within it, the holes are filled.
+int TargetFile::ReserveRoom(std::int64_t earlier, std::int64_t size) {
+    DWORD error = CopyRange(Handle(m_temp), Handle(m_target), earlier, size);
+    if (error == 0) error = FillHoles(Handle(m_target), std::min(earlier, size));
+    return static_cast<int>(error);
+}
+
+int TargetFile::CopyContents(std::int64_t earlier, std::int64_t size) {
+    return static_cast<int>(
+        CopyRange(Handle(m_temp), Handle(m_target), 0, std::min(earlier, size)));
+}
+
+int TargetFile::SetTargetSize(std::int64_t size, bool durably) {
+    const HANDLE target = Handle(m_target);
+    return SetSize(target, size) && (!durably || ::FlushFileBuffers(target))
+               ? 0
+               : static_cast<int>(::GetLastError());
 }
 
 void TargetFile::Discard() {
-    // Marked for deletion while open: closing removes them.
+    // Marked for deletion while open: closing removes them. A target that holds its contents is
+    // to stay, made for this write or not: the mark, if any, goes first.
+    if (!m_created && m_target != -1) DeleteOnClose(Handle(m_target), false);
     CloseHandleOf(m_temp);
     CloseHandleOf(m_target);
     if (!m_temporary.empty()) ::DeleteFileW(m_temporary.c_str());

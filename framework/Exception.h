@@ -4,15 +4,14 @@
 
 #include <string>
 
+#include "SystemErrorMessage.h"
+
 // Failures the platform layer raises. GetErrorMessage fills text with the system's description.
 class CException {
 public:
     virtual ~CException() = default;
     virtual BOOL GetErrorMessage(LPWSTR text, UINT maxChars, PUINT helpContext = nullptr) const = 0;
 };
-
-// The system's own text for an error code, without the trailing line end.
-std::wstring SystemErrorMessage(DWORD code);
 
 // Shows one message box for the exception in flight; call only from a catch block. Window
 // procedures call it so that no exception crosses the system's frames.

@@ -10,26 +10,15 @@
 
 namespace {
 
-// What Windows makes of the resources. Every resource by type (3 icon image, 5 dialog, 6 string
-// block, 14 icon group, 16 version, 24 manifest), name and language (2052 Simplified Chinese,
-// 1033 English); the one string of its block; the version block (file and product version, flags
-// mask, flags, VOS_NT_WINDOWS32, VFT_APP; translation) and its strings; for 16x16, 24x25, 32x32,
-// 48x48 and 256x256 the icon image Windows picks (there is no 32x32 one), with its colour depth
-// and header size (40: a bitmap, not PNG); each dialog created from its template: caption, style,
-// extended style, client area and font, then its controls in tab order with x,y and width x
-// height in dialog units (an icon control takes its icon's size). The dialog manager adds
-// WS_CLIPSIBLINGS and DS_3DLOOK to dialogs and WS_EX_NOPARENTNOTIFY to controls, and draws an
-// edit's WS_BORDER as WS_EX_CLIENTEDGE. The styles, bit by bit:
-//   94cc004c  WS_POPUP WS_VISIBLE WS_CLIPSIBLINGS WS_CAPTION WS_SYSMENU WS_THICKFRAME
-//             DS_SETFONT DS_FIXEDSYS DS_3DLOOK; 50100 WS_EX_APPWINDOW WS_EX_CONTROLPARENT
-//             WS_EX_WINDOWEDGE
-//   84c800cc  WS_POPUP WS_CLIPSIBLINGS WS_CAPTION WS_SYSMENU DS_MODALFRAME DS_SETFONT
-//             DS_FIXEDSYS DS_3DLOOK; 10101 WS_EX_CONTROLPARENT WS_EX_WINDOWEDGE
-//             WS_EX_DLGMODALFRAME
-//   5xxxxxxx  WS_CHILD WS_VISIBLE, and 20000 WS_GROUP, 10000 WS_TABSTOP;
-//   Static    3 SS_ICON, 80 SS_NOPREFIX; Edit 800 ES_READONLY, 80 ES_AUTOHSCROLL,
-//             1000 ES_WANTRETURN, 4 ES_MULTILINE; Button 1 BS_DEFPUSHBUTTON
-//   ex        4 WS_EX_NOPARENTNOTIFY, 200 WS_EX_CLIENTEDGE
+// What Windows makes of the resources: each by type (3 icon image, 5 dialog, 6 string block,
+// 14 icon group, 16 version, 24 manifest), name and language (2052 Simplified Chinese, 1033
+// English); the string; the version block (versions, flags mask, flags, OS, type; translation)
+// and its strings; for each size asked for, the icon image Windows picks (there is no 32x32 one)
+// with its colour depth and header size (40: a bitmap, not PNG); each dialog as created from its
+// template, then its controls in tab order, positions and sizes in dialog units (an icon control
+// takes its icon's size). Styles are the .rc's as read back, with what the dialog manager adds:
+// WS_CLIPSIBLINGS and DS_3DLOOK to dialogs, WS_EX_NOPARENTNOTIFY to controls, and an edit's
+// WS_BORDER drawn as WS_EX_CLIENTEDGE.
 const std::wstring kExpected = LR"-(
 AFX_DIALOG_LAYOUT #100:2052 #102:2052
 #3 #1:2052 #2:2052 #3:2052 #4:2052
