@@ -160,6 +160,13 @@ TEST_F(ConverterTest, CommandLines) {
         {"--plot -o old.csv g.bin", 1, "g.bin: old.csv exists (-f replaces it)", "", ""},
         {"--plot -f -o g.bin g.bin", 1, "the SVG file would replace the recording itself", "", ""},
         {"--plot bad.bin", 1, "bad.bin: not a recording: the family token", "", ""},
+        // Recordings converted side by side report in the order given; one named twice waits.
+        {"--threads 3 --plot short.bin bad.bin g.bin g.bin", 1,
+         "oscimo2csv: short.bin: no complete sample after the header\n"
+         "oscimo2csv: bad.bin: not a recording: the family token is not \"Morvanex\"\n"
+         "oscimo2csv: g.bin -> g.bin.svg: 10 samples\n"
+         "oscimo2csv: g.bin: g.bin.svg exists (-f replaces it)\n",
+         "g.bin.svg", ""},
         // Modes that do not go together.
         {"--stats --plot a.bin", 2, "--stats and --plot do not go together", "", ""},
         {"--json a.bin", 2, "--json goes with --stats only", "", ""},
