@@ -1,7 +1,6 @@
 #include "RecordingReader.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 
 #include "ByteOrder.h"
@@ -100,13 +99,9 @@ SensorFormat LookUpSensorFormat(std::string_view sensorTypeToken) {
 }
 
 double DecodeBigEndianValue(unsigned char* bytes, int width) {
-    if (width != 4 && width != 8) return 0.0;
-    std::reverse(bytes, bytes + width);
-    // After the reversal the bytes are least significant first, whatever the host's order.
-    std::uint64_t bits = 0;
-    for (int i = width - 1; i >= 0; --i) bits = (bits << 8) | bytes[i];
-    if (width == 4) return std::bit_cast<float>(static_cast<std::uint32_t>(bits));
-    return std::bit_cast<double>(bits);
+    if (width == 4) return DecodeBigEndianValue<4>(bytes);
+    if (width == 8) return DecodeBigEndianValue<8>(bytes);
+    return 0.0;
 }
 
 bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,

@@ -162,7 +162,8 @@ TEST(RecordingReader, DecodesBigEndianValuesInPlace) {
     // The bytes are left reversed, as decoding them in place leaves them.
     EXPECT_EQ(std::vector<unsigned char>(single, single + 4),
               (std::vector<unsigned char>{0x00, 0x00, 0xC0, 0x3F}));
-    EXPECT_EQ(twice[0], 0x18);
+    EXPECT_EQ(std::vector<unsigned char>(twice, twice + 8),
+              (std::vector<unsigned char>{0x18, 0x2D, 0x44, 0x54, 0xFB, 0x21, 0x09, 0xC0}));
 }
 
 }  // namespace
