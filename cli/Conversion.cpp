@@ -25,6 +25,7 @@ Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadPro
     std::vector<std::uint64_t> stamps;
     std::vector<double> times;
     std::vector<SampleRow> rows;
+    plan.expected = progress != nullptr;
     return WalkRecording(path, plan, {header, stamps, times, rows}, &problem,
                          [&](const Block& block) {
                              if (!onBlock(block)) return false;

@@ -46,7 +46,8 @@ Walk WalkRecording(std::FILE* file, const WalkPlan& plan, const WalkInto& into,
     }
 
     SampleReader reader(file, format);
-    const std::uint64_t expected = reader.RemainingSamplesHint();
+    // Finding the size costs a system call: asked only when it is of use.
+    const std::uint64_t expected = plan.hold || plan.expected ? reader.RemainingSamplesHint() : 0;
     const std::uint64_t reserve = plan.hold ? expected : reader.SamplesPerBlock();
     if (plan.stamps || !plan.times) ReserveMore(into.stamps, reserve);
     if (plan.times) ReserveMore(into.times, reserve);

@@ -18,6 +18,7 @@ struct WalkPlan {
     bool stamps = false;     // whether blocks carry the stamps as recorded (always without times)
     bool lastStamp = false;  // whether to look up the last sample's stamp first
     bool hold = false;       // keep every sample, reserved once from the file's size
+    bool expected = false;   // whether blocks carry the samples the file's size promised
 };
 
 // Where a walk puts what it reads: the header's text once it is accepted, each block's samples
@@ -38,7 +39,7 @@ struct WalkBlock {
     const std::vector<SampleRow>& rows;
     const std::optional<std::uint64_t>& lastStamp;  // the file's last, when asked for and known
     std::uint64_t decoded;                          // samples decoded so far, these included
-    std::uint64_t expected;  // samples the file's size promised before the body; 0 if unknown
+    std::uint64_t expected;  // samples the file's size promised, when asked for; else 0
 };
 
 using OnWalkBlock = std::function<bool(const WalkBlock&)>;
