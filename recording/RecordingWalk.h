@@ -13,12 +13,13 @@
 
 enum class Walk { Unreadable, Stopped, Finished };
 
+// What a walk decodes and keeps.
 struct WalkPlan {
     bool times = true;       // whether blocks carry the times in seconds
-    bool stamps = false;     // whether blocks carry the stamps as recorded (always without times)
+    bool stamps = false;     // whether blocks carry the stamps as recorded; without times they do
     bool lastStamp = false;  // whether to look up the last sample's stamp first
     bool hold = false;       // keep every sample, reserved once from the file's size
-    bool expected = false;   // whether blocks carry the samples the file's size promised
+    bool expected = false;   // whether blocks carry the samples the size promised (held ones do)
 };
 
 // Where a walk puts what it reads: the header's text once it is accepted, each block's samples
