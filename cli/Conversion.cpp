@@ -1,6 +1,5 @@
 #include "Conversion.h"
 
-#include <cerrno>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -9,91 +8,30 @@
 #include "LoadedRecording.h"
 #include "PlotBands.h"
 #include "PlotSvg.h"
-#include "RecordingReader.h"
-#include "SampleReader.h"
+#include "RecordingWalk.h"
 #include "Utf8.h"
 
 namespace {
 
-enum class Walk { Unreadable, Stopped, Finished };
+using Block = WalkBlock;
 
-// One block of samples as the walk hands it on, with what it knows of the recording.
-struct Block {
-    const std::string& header;
-    const SensorFormat& format;
-    const std::vector<std::uint64_t>& stamps;  // as recorded; empty unless asked for
-    const std::vector<double>& times;          // empty unless asked for
-    const std::vector<SampleRow>& rows;
-    const std::optional<std::uint64_t>& lastStamp;  // the file's last, when asked for and known
-};
-
-struct WalkPlan {
-    bool times = true;       // whether blocks carry the times in seconds
-    bool stamps = false;     // whether blocks carry the stamps as recorded
-    bool lastStamp = false;  // whether to look up the last sample's stamp first
-};
-
-Walk ReadFailedWith(ReadProblem& problem) {
-    problem = ReadProblem{ReadFailure::ReadError, 0, errno != 0 ? errno : EIO};
-    return Walk::Unreadable;
-}
-
-// Decodes the recording block by block and hands each block with samples to onBlock, which
-// returns false to stop; progress, when given, follows the samples decoded against those the
-// file's size promised. Unreadable (problem set) when the file cannot be opened, its header is
-// rejected, reading fails before the end of the file or no complete sample follows.
+// Walks the recording block by block, handing each block with samples to onBlock, which returns
+// false to stop; progress, when given, follows the samples decoded against those the file's size
+// promised.
 template <typename OnBlock>
 Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadProblem& problem,
                   WalkPlan plan, OnBlock onBlock) {
-    const FilePtr file = OpenRecordingFile(path, &problem);
-    if (!file) return Walk::Unreadable;
-    std::string headerText;
-    SensorFormat format{};
-    if (!ReadRecordingHeader(file.get(), headerText, format, &problem)) return Walk::Unreadable;
-    std::optional<std::uint64_t> lastStamp;
-    if (plan.lastStamp) {
-        std::fpos_t body;
-        errno = 0;
-        if (std::fgetpos(file.get(), &body) != 0) return ReadFailedWith(problem);
-        if (std::uint64_t stamp = 0; PeekLastStamp(file.get(), format, stamp)) lastStamp = stamp;
-        if (std::fsetpos(file.get(), &body) != 0) return ReadFailedWith(problem);
-    }
-
-    SampleReader reader(file.get(), format);
+    std::string header;
     std::vector<std::uint64_t> stamps;
     std::vector<double> times;
     std::vector<SampleRow> rows;
-    if (plan.stamps) stamps.reserve(reader.SamplesPerBlock());
-    if (plan.times) times.reserve(reader.SamplesPerBlock());
-    rows.reserve(reader.SamplesPerBlock());
-    const std::uint64_t expected = progress ? reader.RemainingSamplesHint() : 0;
-    std::uint64_t decoded = 0;
-    bool any = false;
-    const auto read = [&] {
-        return plan.times ? reader.ReadBlock(times, rows, plan.stamps ? &stamps : nullptr)
-                          : reader.ReadBlock(stamps, rows);
-    };
-    while (read()) {
-        if (rows.empty()) continue;
-        any = true;
-        if (!onBlock(Block{headerText, format, stamps, times, rows, lastStamp})) {
-            return Walk::Stopped;
-        }
-        decoded += rows.size();
-        if (progress) progress->Update(decoded, expected);
-        stamps.clear();
-        times.clear();
-        rows.clear();
-    }
-    if (const int error = reader.ReadError()) {
-        problem = ReadProblem{ReadFailure::ReadError, 0, error};
-        return Walk::Unreadable;
-    }
-    if (!any) {
-        problem = ReadProblem{ReadFailure::NoCompleteSample, 0, 0};
-        return Walk::Unreadable;
-    }
-    return Walk::Finished;
+    plan.expected = progress != nullptr;
+    return WalkRecording(path, plan, {header, stamps, times, rows}, &problem,
+                         [&](const Block& block) {
+                             if (!onBlock(block)) return false;
+                             if (progress) progress->Update(block.decoded, block.expected);
+                             return true;
+                         });
 }
 
 }  // namespace

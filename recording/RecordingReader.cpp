@@ -1,12 +1,10 @@
 #include "RecordingReader.h"
 
-#include <algorithm>
-#include <bit>
 #include <cerrno>
 
 #include "ByteOrder.h"
 #include "Platform.h"
-#include "SampleReader.h"
+#include "RecordingWalk.h"
 
 namespace {
 
@@ -30,42 +28,8 @@ bool ReadNumberedToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std
         position);
 }
 
-template <typename T>
-void ReserveMore(std::vector<T>& items, std::uint64_t more) {
-    // Only a hint: a size past what the container can hold is left to growth, which then fails
-    // as any allocation does.
-    if (more == 0 || more > items.max_size() - items.size()) return;
-    items.reserve(items.size() + static_cast<std::size_t>(more));
-    PrepareLargeBlock(items.data() + items.size(), (items.capacity() - items.size()) * sizeof(T));
-}
-
-std::int32_t ReadOpenRecording(std::FILE* file, std::vector<double>& times,
-                               std::vector<SampleRow>& rows, std::string& headerText,
-                               ReadProblem* problem) {
-    SensorFormat format{};
-    if (!ReadRecordingHeader(file, headerText, format, problem)) return 0;
-
-    SampleReader reader(file, format);
-    const std::uint64_t expected = reader.RemainingSamplesHint();
-    ReserveMore(times, expected);
-    ReserveMore(rows, expected);
-    while (reader.ReadBlock(times, rows)) {
-    }
-    if (const int error = reader.ReadError()) {
-        if (problem) *problem = ReadProblem{ReadFailure::ReadError, 0, error};
-        return 0;
-    }
-    if (rows.empty()) {
-        Fail(problem, ReadFailure::NoCompleteSample);
-        return 0;
-    }
-    if (problem) *problem = {};
-    return format.columnCount;
-}
-
-std::int32_t CannotOpen(ReadProblem* problem) {
+void CannotOpen(ReadProblem* problem) {
     if (problem) *problem = ReadProblem{ReadFailure::CannotOpen, 0, errno};
-    return 0;
 }
 
 }  // namespace
@@ -100,13 +64,9 @@ SensorFormat LookUpSensorFormat(std::string_view sensorTypeToken) {
 }
 
 double DecodeBigEndianValue(unsigned char* bytes, int width) {
-    if (width != 4 && width != 8) return 0.0;
-    std::reverse(bytes, bytes + width);
-    // After the reversal the bytes are least significant first, whatever the host's order.
-    std::uint64_t bits = 0;
-    for (int i = width - 1; i >= 0; --i) bits = (bits << 8) | bytes[i];
-    if (width == 4) return std::bit_cast<float>(static_cast<std::uint32_t>(bits));
-    return std::bit_cast<double>(bits);
+    if (width == 4) return DecodeBigEndianValue<4>(bytes);
+    if (width == 8) return DecodeBigEndianValue<8>(bytes);
+    return 0.0;
 }
 
 bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,
@@ -145,9 +105,7 @@ bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat&
 std::int32_t ReadRecording(const char* path, std::vector<double>& times,
                            std::vector<SampleRow>& rows, std::string& headerText,
                            ReadProblem* problem) {
-    const FilePtr file(std::fopen(path, "rb"));
-    if (!file) return CannotOpen(problem);
-    return ReadOpenRecording(file.get(), times, rows, headerText, problem);
+    return ReadRecording(PathFromNarrow(path), times, rows, headerText, problem);
 }
 
 FilePtr OpenRecordingFile(const std::filesystem::path& path, ReadProblem* problem) {
@@ -165,7 +123,12 @@ FilePtr OpenRecordingFile(const std::filesystem::path& path, ReadProblem* proble
 std::int32_t ReadRecording(const std::filesystem::path& path, std::vector<double>& times,
                            std::vector<SampleRow>& rows, std::string& headerText,
                            ReadProblem* problem) {
-    const FilePtr file = OpenRecordingFile(path, problem);
-    if (!file) return 0;
-    return ReadOpenRecording(file.get(), times, rows, headerText, problem);
+    std::vector<std::uint64_t> noStamps;
+    std::int32_t columns = 0;
+    const Walk walk = WalkRecording(path, {.hold = true}, {headerText, noStamps, times, rows},
+                                    problem, [&](const WalkBlock& block) {
+                                        columns = block.format.columnCount;
+                                        return true;
+                                    });
+    return walk == Walk::Finished ? columns : 0;
 }

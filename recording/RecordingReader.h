@@ -16,8 +16,9 @@ constexpr std::size_t kMaxTokenBytes = 1023;
 
 // Reads one recording: checks the header, sets headerText once the header is accepted, appends
 // every complete sample to times and rows. Returns the column count, or 0 when the file cannot
-// be opened, the header is rejected or no complete sample follows it. The narrow path is taken
-// as the platform's byte-oriented fopen takes it.
+// be opened, the header is rejected, reading fails before the end of the file or no complete
+// sample follows the header. The narrow path is taken as the platform's byte-oriented fopen
+// takes it.
 std::int32_t ReadRecording(const char* path, std::vector<double>& times,
                            std::vector<SampleRow>& rows, std::string& headerText,
                            ReadProblem* problem = nullptr);

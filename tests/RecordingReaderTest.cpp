@@ -6,6 +6,7 @@
 
 #include "RecordingGenerator.h"
 #include "RecordingReader.h"
+#include "RecordingWalk.h"
 #include "SampleReader.h"
 #include "TempDir.h"
 
@@ -16,7 +17,7 @@ struct Read {
     std::vector<double> times;
     std::vector<SampleRow> rows;
     std::string header = "untouched";
-    ReadProblem problem;
+    ReadProblem problem{ReadFailure::WrongFamily, 9, 9};  // stale: a whole read clears it
 };
 
 // Reads bytes from a file, or nothing from a file that does not exist.
@@ -146,6 +147,33 @@ TEST(RecordingReader, DecodesEveryType) {
     }
 }
 
+// Streamed, each block carries its own samples and none of the earlier blocks', as planned.
+TEST(RecordingWalk, HandsOnEachBlockAlone) {
+    TempDir dir;
+    const RecordingSpec spec{.samples = 70'001};
+    WriteFile(dir / "rec.bin", GenerateRecording(spec));
+    for (const WalkPlan plan :
+         {WalkPlan{.stamps = true}, WalkPlan{.times = false, .stamps = true}}) {
+        std::string header;
+        std::vector<std::uint64_t> stamps;
+        std::vector<double> times;
+        std::vector<SampleRow> rows;
+        std::uint64_t seen = 0;
+        const auto onBlock = [&](const WalkBlock& block) {
+            const std::uint64_t last = block.decoded - 1, size = block.rows.size();
+            EXPECT_EQ(std::tuple(block.decoded - seen, block.stamps.size(), block.times.size()),
+                      std::tuple(size, size, plan.times ? size : 0));
+            EXPECT_EQ(block.stamps.back(), GeneratedStamp(spec, last));
+            EXPECT_EQ(block.rows.back().values[2], GeneratedValue(spec, last, 2));
+            seen = block.decoded;
+            return true;
+        };
+        const Walk walk =
+            WalkRecording(dir / "rec.bin", plan, {header, stamps, times, rows}, nullptr, onBlock);
+        EXPECT_EQ(std::tuple(walk, seen), std::tuple(Walk::Finished, spec.samples));
+    }
+}
+
 TEST(RecordingReader, TimesAreSecondsSinceTheFirstStampEvenBackwards) {
     const Read read = ReadBytes(kSpeed + BigEndian64(5'000) + BigEndianFloat(1) +
                                 BigEndian64(4'000) + BigEndianFloat(2) + BigEndian64(0) +
@@ -162,7 +190,8 @@ TEST(RecordingReader, DecodesBigEndianValuesInPlace) {
     // The bytes are left reversed, as decoding them in place leaves them.
     EXPECT_EQ(std::vector<unsigned char>(single, single + 4),
               (std::vector<unsigned char>{0x00, 0x00, 0xC0, 0x3F}));
-    EXPECT_EQ(twice[0], 0x18);
+    EXPECT_EQ(std::vector<unsigned char>(twice, twice + 8),
+              (std::vector<unsigned char>{0x18, 0x2D, 0x44, 0x54, 0xFB, 0x21, 0x09, 0xC0}));
 }
 
 }  // namespace

@@ -8,8 +8,7 @@
 #include "LoadedRecording.h"
 #include "NumberCell.h"
 #include "PlotSvg.h"
-#include "RecordingReader.h"
-#include "SampleReader.h"
+#include "RecordingWalk.h"
 #include "StatsReport.h"
 
 namespace {
@@ -29,15 +28,16 @@ public:
 void ExerciseRecording(std::FILE* recording) {
     LoadedRecording loaded;
     SensorFormat format{};
-    ReadProblem problem;
-    if (!ReadRecordingHeader(recording, loaded.headerText, format, &problem)) {
-        (void)DescribeReadProblem(problem);
-        return;
-    }
-    SampleReader reader(recording, format);
     std::vector<std::uint64_t> stamps;
-    while (reader.ReadBlock(loaded.times, loaded.rows, &stamps)) {
-    }
+    ReadProblem problem;
+    WalkRecording(recording, {.stamps = true, .hold = true},
+                  {loaded.headerText, stamps, loaded.times, loaded.rows}, &problem,
+                  [&](const WalkBlock& block) {
+                      format = block.format;
+                      return true;
+                  });
+    (void)DescribeReadProblem(problem);
+    if (loaded.headerText.empty()) return;  // rejected: nothing was decoded
     loaded.columnCount = loaded.rows.empty() ? 0 : format.columnCount;
     (void)loaded.BuildSummaryText();
 
