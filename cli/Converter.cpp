@@ -112,18 +112,24 @@ public:
     }
 
 private:
+    // Once, on the first call that gets through; a lock rather than call_once, which some
+    // runtimes leave locked for good when the call throws (out of memory here).
     void Identify() {
-        std::call_once(m_identified, [this] {
-            for (const fs::path& recording : m_recordings) {
-                if (std::string id = FileIdentity(recording); !id.empty()) {
-                    if (!m_byIdentity.emplace(id, &recording).second) m_twins.insert(id);
-                }
+        const std::lock_guard lock(m_mutex);
+        if (m_identified) return;
+        m_byIdentity.clear();  // what a call that ran out of memory left
+        m_twins.clear();
+        for (const fs::path& recording : m_recordings) {
+            if (std::string id = FileIdentity(recording); !id.empty()) {
+                if (!m_byIdentity.emplace(id, &recording).second) m_twins.insert(id);
             }
-        });
+        }
+        m_identified = true;
     }
 
     const std::vector<fs::path>& m_recordings;
-    std::once_flag m_identified;
+    std::mutex m_mutex;
+    bool m_identified = false;
     std::unordered_map<std::string, const fs::path*> m_byIdentity;
     std::unordered_set<std::string> m_twins;
 };
