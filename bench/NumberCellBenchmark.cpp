@@ -57,7 +57,7 @@ void FormatAll(benchmark::State& state, Format format) {
             benchmark::ClobberMemory();
         }
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * cells.size()));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(cells.size()));
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
 

@@ -5,7 +5,8 @@
 #include "BlockWriter.h"
 
 bool WriteCsv(OutputFile& file, const LoadedRecording& recording) {
-    // The converter's writer: both cores busy, a few megabytes of text in memory at a time.
+    // The converter's writer: every core formats, a thread of its own writes, a few megabytes of
+    // text in memory at a time.
     constexpr std::size_t kBlock = 131'072;
     const std::size_t count = recording.rows.size();
     BlockWriter writer(file, {}, recording.HasTimes());

@@ -28,14 +28,11 @@ std::size_t FormatNonFinite(double value, char* out) {
 std::size_t FormatGeneral(double value, int digits, char* out) {
     const auto result =
         std::to_chars(out, out + kMaxNumberCellBytes, value, std::chars_format::general, digits);
-    auto length = static_cast<std::size_t>(result.ptr - out);
-    if (length >= 4 && out[length - 4] == 'e') {
-        out[length] = out[length - 1];
-        out[length - 1] = out[length - 2];
-        out[length - 2] = '0';
-        ++length;
-    }
-    return length;
+    const auto length = static_cast<std::size_t>(result.ptr - out);
+    if (length < 4 || out[length - 4] != 'e') return length;
+    std::memmove(out + length - 1, out + length - 2, 2);
+    out[length - 2] = '0';
+    return length + 1;
 }
 
 constexpr char kDigitPairs[] =

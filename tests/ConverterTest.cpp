@@ -329,7 +329,8 @@ TEST_F(ConverterTest, PlotShowsEverySampleAndBreaksAtGaps) {
     std::string bytes = "Tavomir Morvanex A 2 acceleration 波形\n";
     std::uint64_t stamp = 1'000'000'000;
     for (int i = 0; i < 20'000; ++i) {
-        stamp += i == 12'000 ? 60'000'000'000 : i == 5'000 ? -25'000'000 : 10'000'000;
+        stamp =
+            i == 5'000 ? stamp - 25'000'000 : stamp + (i == 12'000 ? 60'000'000'000 : 10'000'000);
         const float values[] = {static_cast<float>(std::sin(i / 500.0)),
                                 i % 997 ? static_cast<float>(std::cos(i / 300.0)) : 40.0f,
                                 i % 2 ? -1.0f : 1.0f};
@@ -543,9 +544,10 @@ TEST_F(ConverterTest, SameBytesInEveryBuild) {
         const GeneratedLayout layout = LayoutOf(type);
         std::string bytes = std::string("Tavomir Morvanex A 2 ") + type + " r\n";
         std::uint64_t stamp = 1'000'000'000;
-        bytes += BigEndian64(stamp) + std::string(layout.columns * layout.valueWidth, '\0');
+        bytes += BigEndian64(stamp) +
+                 std::string(static_cast<std::size_t>(layout.columns * layout.valueWidth), '\0');
         bytes += BigEndian64(stamp + (layout.milliseconds ? 103 : 103'248'500));  // a tie
-        bytes += std::string(layout.columns * layout.valueWidth, '\0');
+        bytes += std::string(static_cast<std::size_t>(layout.columns * layout.valueWidth), '\0');
         for (int row = 0; row < 20'000; ++row) {
             const std::uint64_t bits = random();
             stamp += row % 2 ? 1'234'567 : bits >> (24 + row % 16);

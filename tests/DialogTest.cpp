@@ -145,8 +145,10 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
                   std::tuple(std::wstring(L"OscimoExporter"), UINT{MB_OK | MB_ICONEXCLAMATION}));
         return IDOK;
     };
+    // The cursor is the window's thread's: the writing thread has one of its own.
+    const DWORD windowThread = GetCurrentThreadId();
     SetTargetFaultForTesting([&](TargetStep) {
-        waitCursorWhileWriting &= GetCursor() == wait;
+        if (GetCurrentThreadId() == windowThread) waitCursorWhileWriting &= GetCursor() == wait;
         ++writes;
         return step->trouble == Step::diskFull && writes == 3 ? ERROR_DISK_FULL : 0;  // the third
     });
