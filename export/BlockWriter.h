@@ -50,6 +50,7 @@ private:
 
     void StartThreads();
     void Format(Part& part, const Rows& rows, std::size_t begin, std::size_t end) const;
+    bool WriteSlice(const Rows& rows, std::size_t count);
     void FormatParts(Parts& parts, const Rows& rows, std::size_t count);
     bool WriteParts(const Parts& parts);
 

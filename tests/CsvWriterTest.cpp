@@ -34,8 +34,8 @@ TEST(CsvWriter, Layouts) {
 }
 
 TEST(CsvWriter, AFailedWriteStopsEverything) {
-    // Blocks enough that the second core writes some of the text too, and a short last one.
-    constexpr std::size_t kRows = 2 * 131'072 + 1'000;
+    // A whole block in slices, some written by the writing thread, and a short last block.
+    constexpr std::size_t kRows = 131'072 + 1'000;
     const LoadedRecording recording = Recording(std::vector<double>(kRows, -DBL_MIN),
                                                 {kRows, {{-DBL_MAX, -DBL_TRUE_MIN, 0.5}}}, 3);
     MemoryFile complete;
