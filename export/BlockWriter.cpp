@@ -123,7 +123,7 @@ bool BlockWriter::Write(std::int32_t columns, const double* times, const SampleR
 bool BlockWriter::WriteSlice(const Rows& rows, std::size_t count) {
     Parts& parts = m_parts[m_turn];
     FormatParts(parts, rows, count);
-    // The previous block is out, or its write failed or threw, before this one starts.
+    // The previous slice is out, or its write failed or threw, before this one starts.
     if (!Finish()) return false;
     if (!m_writer) {
         m_failed = !WriteParts(parts);

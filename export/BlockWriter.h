@@ -12,10 +12,11 @@
 #include "Worker.h"
 
 // Writes a recording's CSV block by block, for the converter and the dialog alike. Every block
-// is cut into parts that the formatting threads (this one and one more per further core) format
-// at once; a writing thread of its own writes them, in order, while the next block is formatted.
-// The text is that of formatting in order, and memory is two blocks' text whatever the thread
-// count. A write that throws (the dialog's files do) leaves through the next Write or Finish.
+// goes out in slices, each cut into parts that the formatting threads (this one and one more per
+// further core) format at once; a writing thread of its own writes them, in order, while the next
+// slice is formatted. The text is that of formatting in order, and memory is two slices' text
+// whatever the thread count. A write that throws (the dialog's files do) leaves through the next
+// Write or Finish.
 class BlockWriter {
 public:
     // stampUnit, when given, puts the stamps as recorded first (CsvWriter). threads is how many
@@ -59,7 +60,7 @@ private:
     bool m_started = false;
     unsigned m_threads;
     bool m_threadsStarted = false;
-    Parts m_parts[2];  // the text of the block being written and of the block being formatted
+    Parts m_parts[2];  // the text of the slice being written and of the slice being formatted
     int m_turn = 0;    // which of them the next block is formatted into
     std::atomic<bool> m_failed{false};
     // Last: stopped before the text they read and write goes.
