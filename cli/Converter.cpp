@@ -315,7 +315,8 @@ bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfThe
         [&](OutputFile& out, Progress* progress, ReadProblem& problem, std::uint64_t& samples) {
             return plot ? PlotRecording(recording, out, progress, problem, samples)
                         : ConvertRecording(recording, out, line.cellStyle, line.stamps,
-                                           line.threads, progress, problem, samples);
+                                           SharesTheMachine() ? 1 : line.threads, progress, problem,
+                                           samples);
         }};
     if (line.output && line.output->native() == fs::path("-").native()) {
         return ExportToStandardOutput(recording, line, exported);
@@ -332,11 +333,10 @@ constexpr unsigned kSideBySide = 32;
 // loses nothing by having one thread and no progress line.
 bool IsSmallRecording(const fs::path& recording) {
     constexpr std::uintmax_t kSmall = 4 << 20;
-    std::error_code error;
-    const fs::file_status status = fs::status(recording, error);
-    if (error || !fs::is_regular_file(status) || IsReservedDeviceName(recording)) return false;
-    const std::uintmax_t size = fs::file_size(recording, error);
-    return !error && size < kSmall;
+    if (IsReservedDeviceName(recording)) return false;
+    std::error_code notRegular;  // file_size knows the sizes of regular files only
+    const std::uintmax_t size = fs::file_size(recording, notRegular);
+    return !notRegular && size < kSmall;
 }
 
 int Run(const std::vector<NativeString>& arguments) {
