@@ -445,8 +445,10 @@ TEST_F(ConverterTest, KilledWhileWritingLeavesNothing) {
     const std::wstring exe = ProgramBesideThisOne("oscimo2csv").wstring();
     const auto converter = reinterpret_cast<HANDLE>(
         _wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), L"-q", L"big.bin", nullptr));
-    // Killed once it writes: 800 MB outlast any start, however slow the route.
-    while (!fs::exists("big.bin.csv.partial") &&
+    // Killed once it writes, which 800 MB outlast however slow the route: not between making
+    // the temporary and marking it to delete itself, two calls no program can make one.
+    std::error_code none;
+    while (fs::file_size("big.bin.csv.partial", none) == 0 &&
            WaitForSingleObject(converter, 10) == WAIT_TIMEOUT) {
     }
     EXPECT_TRUE(TerminateProcess(converter, 1));
