@@ -296,9 +296,13 @@ bool ExportToFile(const fs::path& recording, const fs::path& named, const Comman
     if (outcome == ConversionOutcome::ReadFailed) {
         return Fail(recording, DescribeReadProblem(problem));
     }
-    if (outcome == ConversionOutcome::WriteFailed || !out.Commit()) {
-        return Fail(recording, Describe(named, out.problem));
+    const bool committed = outcome != ConversionOutcome::WriteFailed && out.Commit();
+    // Said even with -q: the only whole copy of a file's earlier contents may be there.
+    if (out.file && !out.file->Backup().empty()) {
+        Report(Name(out.file->Backup()) + " holds earlier contents of " + Name(named) +
+               ", kept from a rewrite that did not finish");
     }
+    if (!committed) return Fail(recording, Describe(named, out.problem));
     if (!line.quiet) {
         Report(Name(recording) + " -> " + Name(named) + ": " + std::to_string(samples) +
                " samples");

@@ -28,10 +28,10 @@ std::size_t Utf8Length(const String& name) {
     return bytes;
 }
 
-}  // namespace
-
-std::filesystem::path PendingNameFor(const std::filesystem::path& target, unsigned attempt) {
-    const std::string suffix = ".partial" + (attempt > 0 ? "-" + std::to_string(attempt) : "");
+// target's name, then kind and attempt's number: shortened where that would pass the limit.
+std::filesystem::path NameBeside(const std::filesystem::path& target, const char* kind,
+                                 unsigned attempt) {
+    const std::string suffix = kind + (attempt > 0 ? "-" + std::to_string(attempt) : "");
     String name = target.filename().native();
     // A name too long for the suffix gives up as many characters as the suffix adds: the
     // temporary is then no longer than the target's own, legal name, however units are counted.
@@ -44,4 +44,14 @@ std::filesystem::path PendingNameFor(const std::filesystem::path& target, unsign
     }
     name.append(suffix.begin(), suffix.end());
     return target.parent_path() / name;
+}
+
+}  // namespace
+
+std::filesystem::path PendingNameFor(const std::filesystem::path& target, unsigned attempt) {
+    return NameBeside(target, ".partial", attempt);
+}
+
+std::filesystem::path BackupNameFor(const std::filesystem::path& target, unsigned attempt) {
+    return NameBeside(target, ".backup", attempt);
 }

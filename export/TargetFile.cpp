@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "PendingName.h"
+
 namespace {
 
 std::function<int(TargetStep)> g_fault;
@@ -24,7 +26,18 @@ bool TargetFile::Fail(TargetProblem::Kind kind, int code) {
 std::unique_ptr<TargetFile> TargetFile::Open(const std::filesystem::path& name, IfExists ifExists,
                                              TargetProblem& problem) {
     std::unique_ptr<TargetFile> file(new TargetFile);
-    if (file->OpenTarget(name, ifExists) && file->CreateTemporary()) return file;
+    const bool opened = file->OpenTarget(name, ifExists);
+    // A backup beside the target, or where its temporary would go, is a rewrite cut short.
+    std::error_code noTemporaryFolder;
+    for (const auto& folder :
+         {file->m_final.parent_path(), std::filesystem::temp_directory_path(noTemporaryFolder)}) {
+        const auto backup = BackupNameFor(folder / file->m_final.filename(), 0);
+        if (file->m_leftBackup.empty() && !file->m_final.empty() &&
+            std::filesystem::is_regular_file(backup, noTemporaryFolder)) {
+            file->m_leftBackup = backup;
+        }
+    }
+    if (opened && file->CreateTemporary()) return file;
     problem = file->m_problem;
     return nullptr;  // and a target made for it goes with it
 }
@@ -39,14 +52,27 @@ bool TargetFile::Commit() {
     return m_committed;
 }
 
-// Room for the whole contents is reserved first, holes of a sparse file included, so that a full
-// disk fails before any earlier byte is overwritten; the earlier size is then restored.
+// The earlier contents are saved first, on disk, and kept until the new ones are: a rewrite cut
+// short, by a kill or a power loss too, leaves them recoverable, and a failure puts them back.
+// Room for the whole contents is then reserved, holes of a sparse file included, so that a full
+// disk fails before any earlier byte is overwritten.
 bool TargetFile::CopyIntoTarget() {
+    HoldSignals(true);
     std::int64_t earlier = 0, size = 0;
     int error = Sizes(earlier, size);
+    if (error == 0) error = SaveEarlier(earlier);
     if (error == 0 && (error = ReserveRoom(earlier, size)) != 0) SetTargetSize(earlier, false);
+    const bool touched = error == 0;
     if (error == 0) error = CopyContents(earlier, size);
+    if (error == 0) error = InjectedTargetFault(TargetStep::Overwritten);
     if (error == 0) error = SetTargetSize(size, true);
+    // Where the earlier contents could not be put back, the backup is their only whole copy.
+    if (error != 0 && touched && RestoreEarlier(earlier) != 0) {
+        m_leftBackup = m_backup;
+        m_backup.clear();  // closed, not removed
+    }
+    DropBackup();
+    HoldSignals(false);
     if (error != 0) return Fail(TargetProblem::CannotWrite, error);
     m_created = false;
     Discard();

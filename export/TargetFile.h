@@ -39,10 +39,12 @@ bool IsReservedDeviceName(const std::filesystem::path& path);
 // files are refused before anything is written. A committed file keeps the earlier one's
 // permissions, owner and group where allowed, and security; one with other hard links, or in a
 // folder where no new file can be made, is rewritten in place once the new contents are
-// complete and room for them is reserved, so that every name shows them. Until the commit
-// succeeds, the earlier file is untouched; an uncommitted temporary, and a new file made for
-// the name, are removed when the object goes, by an interrupt or a termination signal, and on
-// Windows even when the process is killed. One is written at a time.
+// complete and room for them is reserved, so that every name shows them; its earlier contents
+// wait on disk in a backup (BackupNameFor, beside the temporary) until the new ones are, so that
+// nothing, a kill or a power loss neither, loses them, and catchable signals wait for the end of
+// the rewrite. Until the commit succeeds, the earlier file is untouched or put back; an uncommitted
+// temporary, and a new file made for the name, are removed when the object goes, by an interrupt or
+// a termination signal, and on Windows even when the process is killed. One is written at a time.
 class TargetFile final : public OutputFile {
 public:
     enum class IfExists { Keep, Replace };
@@ -62,6 +64,9 @@ public:
     bool Commit();
 
     const TargetProblem& Problem() const { return m_problem; }
+    // A backup of this target's earlier contents, when one was found at the open (a rewrite in
+    // place was cut short) or this write failed to put them back; empty otherwise.
+    const std::filesystem::path& Backup() const { return m_leftBackup; }
     const std::filesystem::path& TemporaryPath() const { return m_temporary; }
 
 private:
@@ -77,20 +82,28 @@ private:
     int ReserveRoom(std::int64_t earlier, std::int64_t size);  // no earlier byte overwritten
     int CopyContents(std::int64_t earlier, std::int64_t size);
     int SetTargetSize(std::int64_t size, bool durably);
+    int SaveEarlier(std::int64_t earlier);     // the target's first bytes into a new backup
+    int RestoreEarlier(std::int64_t earlier);  // and back
+    void DropBackup();
+    static void HoldSignals(bool hold);  // catchable signals wait while held (POSIX)
 
     std::filesystem::path m_final;      // the file the name resolves to
     std::filesystem::path m_temporary;  // where the contents are written first
     std::intptr_t m_target = -1;        // the target, held from Open to the commit
     std::intptr_t m_temp = -1;          // the temporary file
-    bool m_created = false;             // the target was made for this write
-    bool m_inPlace = false;             // the contents are copied into the target at the commit
+    std::filesystem::path m_backup;     // the earlier contents during a rewrite in place
+    std::intptr_t m_backupFile = -1;
+    std::filesystem::path m_leftBackup;
+    bool m_created = false;  // the target was made for this write
+    bool m_inPlace = false;  // the contents are copied into the target at the commit
     bool m_committed = false;
     int m_signalSlots = -1;  // POSIX: where a signal finds this write's files
     TargetProblem m_problem;
 };
 
 // The steps where tests make the system fail.
-enum class TargetStep { Write, CopyIntoTarget, Replace };
+// Overwritten: a rewrite in place once the earlier bytes are overwritten, before it is flushed.
+enum class TargetStep { Write, CopyIntoTarget, Overwritten, Replace };
 
 // Lets tests make a step fail as the system would: fault returns a system error code, or 0 to let
 // the step run. For Replace the fault stands in for the system's call, and whatever files it

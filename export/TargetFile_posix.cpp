@@ -27,7 +27,15 @@ char g_remove[kWritesAtOnce][kSlots][4096];
 volatile std::sig_atomic_t g_armed[kWritesAtOnce][kSlots];
 std::atomic<bool> g_taken[kWritesAtOnce];
 
+// While a rewrite in place runs, a signal waits for its end (held counts the rewrites).
+std::atomic<int> g_held{0};
+volatile std::sig_atomic_t g_pending = 0;
+
 void RemoveAndDie(int signal) {
+    if (g_held > 0) {
+        g_pending = signal;
+        return;
+    }
     for (int write = 0; write < kWritesAtOnce; ++write) {
         for (int slot = 0; slot < kSlots; ++slot) {
             if (g_armed[write][slot]) ::unlink(g_remove[write][slot]);
@@ -127,13 +135,14 @@ bool WriteAll(int fd, const char* data, std::size_t size, int& error) {
 }
 
 // Copies the first size bytes of one file over those of another; 0, or the error code.
-int CopyBytes(int from, int to, off_t size) {
+int CopyBytes(int from, int to, off_t size, bool faults = true) {
     std::vector<char> buffer(1 << 18);
     for (off_t at = 0; at < size;) {
         const auto want = static_cast<std::size_t>(std::min<off_t>(size - at, 1 << 18));
         const ssize_t got = ::pread(from, buffer.data(), want, at);
         if (got <= 0) return got < 0 ? errno : EIO;
-        if (const int fault = InjectedTargetFault(TargetStep::CopyIntoTarget)) return fault;
+        const int fault = faults ? InjectedTargetFault(TargetStep::CopyIntoTarget) : 0;
+        if (fault != 0) return fault;
         for (ssize_t done = 0; done < got;) {
             const ssize_t put =
                 ::pwrite(to, buffer.data() + done, static_cast<std::size_t>(got - done), at + done);
@@ -308,6 +317,62 @@ int TargetFile::CopyContents(std::int64_t, std::int64_t size) {
 int TargetFile::SetTargetSize(std::int64_t size, bool durably) {
     const int target = Fd(m_target);
     return ::ftruncate(target, size) == 0 && (!durably || ::fsync(target) == 0) ? 0 : errno;
+}
+
+void TargetFile::HoldSignals(bool hold) {
+    if (hold) {
+        ++g_held;
+    } else if (--g_held == 0 && g_pending != 0) {
+        RemoveAndDie(g_pending);
+    }
+}
+
+// Unnamed until whole where the file system allows (O_TMPFILE): a backup found under its name
+// is then always complete.
+int TargetFile::SaveEarlier(std::int64_t earlier) {
+    const fs::path beside = m_temporary.parent_path() / m_final.filename();
+    const int folder = ::open(beside.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return errno;
+    int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const bool unnamed = fd >= 0;
+    for (unsigned attempt = 0; fd < 0 && attempt <= 100; ++attempt) {
+        m_backup = BackupNameFor(beside, attempt);
+        fd = ::open(m_backup.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    int error = fd < 0 ? errno : 0;
+    if (fd < 0) m_backup.clear();
+    m_backupFile = fd;
+    // The target is held for writing only: read through a descriptor of its own.
+    const int earlierFile = ::open(ProcName(Fd(m_target)).c_str(), O_RDONLY | O_CLOEXEC);
+    if (error == 0 && earlierFile < 0) error = errno;
+    if (error == 0) error = CopyBytes(earlierFile, fd, earlier, false);
+    if (earlierFile >= 0) ::close(earlierFile);
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    for (unsigned attempt = 0; error == 0 && unnamed && m_backup.empty(); ++attempt) {
+        const fs::path name = BackupNameFor(beside, attempt);
+        if (::linkat(AT_FDCWD, ProcName(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            m_backup = name;
+        } else if (errno != EEXIST || attempt == 100) {
+            error = errno;
+        }
+    }
+    // The name itself on disk too, before any earlier byte is overwritten.
+    if (error == 0 && ::fsync(folder) != 0) error = errno;
+    ::close(folder);
+    return error;
+}
+
+int TargetFile::RestoreEarlier(std::int64_t earlier) {
+    const int error = CopyBytes(Fd(m_backupFile), Fd(m_target), earlier, false);
+    return error != 0 ? error : SetTargetSize(earlier, true);
+}
+
+void TargetFile::DropBackup() {
+    CloseFd(m_backupFile);
+    if (!m_backup.empty()) ::unlink(m_backup.c_str());
+    m_backup.clear();
 }
 
 void TargetFile::Discard() {

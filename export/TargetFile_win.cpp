@@ -71,14 +71,13 @@ DWORD ReadAt(HANDLE file, char* data, DWORD count, LONGLONG at, DWORD& got) {
 }
 
 // Copies bytes [begin, end) of one file to the same place in another; 0, or the error code.
-DWORD CopyRange(HANDLE from, HANDLE to, LONGLONG begin, LONGLONG end) {
+DWORD CopyRange(HANDLE from, HANDLE to, LONGLONG begin, LONGLONG end, bool faults = true) {
     std::vector<char> buffer(1 << 18);
     for (DWORD got = 0; begin < end; begin += got) {
         const auto want = static_cast<DWORD>(std::min<LONGLONG>(end - begin, 1 << 18));
         if (const DWORD error = ReadAt(from, buffer.data(), want, begin, got)) return error;
-        if (const int fault = InjectedTargetFault(TargetStep::CopyIntoTarget)) {
-            return static_cast<DWORD>(fault);
-        }
+        const int fault = faults ? InjectedTargetFault(TargetStep::CopyIntoTarget) : 0;
+        if (fault != 0) return static_cast<DWORD>(fault);
         if (const DWORD error = WriteAt(to, buffer.data(), got, begin)) return error;
     }
     return 0;
@@ -335,6 +334,44 @@ int TargetFile::SetTargetSize(std::int64_t size, bool durably) {
     return SetSize(target, size) && (!durably || ::FlushFileBuffers(target))
                ? 0
                : static_cast<int>(::GetLastError());
+}
+
+void TargetFile::HoldSignals(bool) {}  // a console's Ctrl+C ends the process: the backup stays
+
+// Marked to delete itself until whole, so that a backup found under its name is complete.
+int TargetFile::SaveEarlier(std::int64_t earlier) {
+    const fs::path beside = m_temporary.parent_path() / m_final.filename();
+    HANDLE backup = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
+    for (unsigned attempt = 0; backup == INVALID_HANDLE_VALUE && attempt <= 100; ++attempt) {
+        m_backup = BackupNameFor(beside, attempt);
+        backup =
+            ::CreateFileW(m_backup.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = backup == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    if (backup == INVALID_HANDLE_VALUE) {
+        m_backup.clear();
+        return static_cast<int>(error);
+    }
+    m_backupFile = reinterpret_cast<std::intptr_t>(backup);
+    DeleteOnClose(backup, true);
+    error = CopyRange(Handle(m_target), backup, 0, earlier, false);
+    if (error == 0 && !::FlushFileBuffers(backup)) error = ::GetLastError();
+    if (error == 0) DeleteOnClose(backup, false);
+    return static_cast<int>(error);
+}
+
+int TargetFile::RestoreEarlier(std::int64_t earlier) {
+    const DWORD error = CopyRange(Handle(m_backupFile), Handle(m_target), 0, earlier, false);
+    return error != 0 ? static_cast<int>(error) : SetTargetSize(earlier, true);
+}
+
+void TargetFile::DropBackup() {
+    CloseHandleOf(m_backupFile);
+    if (!m_backup.empty()) ::DeleteFileW(m_backup.c_str());
+    m_backup.clear();
 }
 
 void TargetFile::Discard() {

@@ -73,6 +73,7 @@ protected:
         // Lines long enough to straddle the writer's buffer.
         WriteFile("l.bin", GenerateRecording({.sensorType = "TLocation", .samples = 3'000}));
         WriteFile("old.csv", "precious");
+        WriteFile("old.csv.backup", "kept when a rewrite in place was cut short");
         fs::create_directory("dir");
         fs::copy_file("s.bin", "r.bin");
         fs::copy_file("a.bin", "r.bin.csv");
@@ -110,7 +111,8 @@ TEST_F(ConverterTest, CommandLines) {
          "Tavomir Morvanex A 2 speed gen\r\n数量：5\r\n时间：是\r\n数据列：1\r\n"
          "Tavomir Morvanex A 2 acceleration gen\r\n数量：70000\r\n时间：是\r\n数据列：3\r\n"},
         {"-o old.csv a.bin", 1, "a.bin: old.csv exists (-f replaces it)", "", ""},
-        {"-f -o old.csv a.bin", 0, "-> old.csv", "old.csv", ""},
+        {"-f -o old.csv a.bin", 0, "old.csv.backup holds earlier contents of old.csv", "old.csv",
+         ""},
         {"absent.bin a.bin", 1, "absent.bin: cannot open: ", "a.bin.csv", ""},
         {"bad.bin", 1, "bad.bin: not a recording: the family token", "", ""},
         {"--summary short.bin", 1, "short.bin: no complete sample", "", ""},

@@ -2,6 +2,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include "Process.h"
@@ -35,6 +40,16 @@ int FullDisk(TargetStep step, const fs::path&) {
 int Busy(TargetStep step, const fs::path&) {
     return step == TargetStep::Replace ? kBusy : 0;
 }
+// A rewrite in place failing once the earlier bytes are overwritten, or looked at then: what a
+// kill would leave.
+int FailOverwritten(TargetStep step, const fs::path&) {
+    return step == TargetStep::Overwritten ? kDiskFull : 0;
+}
+int SeeBackup(TargetStep step, const fs::path& folder) {
+    if (step == TargetStep::Overwritten)
+        WriteFile(folder / "seen", ReadFile(folder / "k.csv.backup"));
+    return 0;
+}
 
 // Each target as the host's shell makes it in a fresh folder, the contents written to it, and
 // what the shell then finds: "ok", and no temporary file left anywhere.
@@ -66,6 +81,10 @@ TEST(TargetFile, EveryKindOfTarget) {
         // Rewritten in place: other hard links, a folder where no file can be made.
         {"echo earlier >h.csv; ln h.csv h2.csv", "h.csv", kReplace, Kind::None,
          "cmp h.csv ../new && cmp h2.csv ../new"},
+        {"echo earlier >k.csv; ln k.csv k2.csv", "k.csv", kReplace, Kind::None,
+         "cmp k2.csv ../new && grep -qx earlier seen", "", SeeBackup},
+        {"echo earlier >u.csv; ln u.csv u2.csv", "u.csv", kReplace, Kind::CannotWrite,
+         "grep -qx earlier u.csv && cmp u.csv u2.csv", "", FailOverwritten},
         {"mkdir s; echo earlier >s/f.csv; chattr +i s", "s/f.csv", kReplace, Kind::None,
          "chattr -i s; cmp s/f.csv ../new"},
         // A sparse file longer than the contents, on a disk without room for them: untouched.
@@ -140,11 +159,34 @@ TEST(TargetFile, EveryKindOfTarget) {
         }
         SetTargetFaultForTesting(nullptr);
         EXPECT_EQ(problem.kind, c.problem) << SystemErrorText(problem.code);
-        const std::string leftovers = "; ls -A | grep partial | grep -vxF " + c.name;
+        const std::string leftovers = "; ls -A | grep -e partial -e backup | grep -vxF " + c.name;
         EXPECT_EQ(RunOnHost(folder, c.check + " && echo ok" + leftovers), c.shows + "ok\n");
         EXPECT_TRUE(FolderContents(temporaries).empty());
     }
     SetTemporaryFolder(systemTemporaries);
 }
+
+#ifndef _WIN32
+// A signal during a rewrite in place waits for its end: every name shows the whole new file.
+TEST(TargetFile, SignalWaitsForTheRewriteInPlace) {
+    TempDir dir;
+    WriteFile(dir / "s.csv", std::string(300'000, 'e'));
+    fs::create_hard_link(dir / "s.csv", dir / "t.csv");
+    const std::string contents(200'000, 'n');
+    const pid_t child = fork();
+    if (child == 0) {
+        SetTargetFaultForTesting(
+            [](TargetStep step) { return step == TargetStep::Overwritten ? raise(SIGTERM) : 0; });
+        TargetProblem problem;
+        const auto file = TargetFile::Open(dir / "s.csv", kReplace, problem);
+        _exit(file && file->Write(contents.data(), contents.size()) && file->Commit() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(ReadFile(dir / "t.csv") == contents);
+    EXPECT_EQ(FolderContents(dir.path()), (std::vector<std::string>{"s.csv", "t.csv"}));
+}
+#endif
 
 }  // namespace
