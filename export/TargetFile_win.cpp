@@ -359,8 +359,16 @@ int TargetFile::SaveEarlier(std::int64_t earlier) {
     DeleteOnClose(backup, true);
     error = CopyRange(Handle(m_target), backup, 0, earlier, false);
     if (error == 0 && !::FlushFileBuffers(backup)) error = ::GetLastError();
-    if (error == 0) DeleteOnClose(backup, false);
-    return static_cast<int>(error);
+    if (error != 0) return static_cast<int>(error);
+    // Whole: it stays, whatever happens to this process, and is held for reading only, so that
+    // others may look at it.
+    DeleteOnClose(backup, false);
+    CloseHandleOf(m_backupFile);
+    backup = ::CreateFileW(m_backup.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (backup == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
+    m_backupFile = reinterpret_cast<std::intptr_t>(backup);
+    return 0;
 }
 
 int TargetFile::RestoreEarlier(std::int64_t earlier) {
