@@ -11,6 +11,7 @@
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "Batch.h"
 #include "BlockWriter.h"
@@ -105,11 +106,6 @@ public:
         const auto found = m_byIdentity.find(FileIdentity(file));
         return found == m_byIdentity.end() ? nullptr : found->second;
     }
-    // Whether the recording is in the run under more than one name.
-    bool HasTwin(const fs::path& recording) {
-        Identify();
-        return m_twins.count(FileIdentity(recording)) != 0;
-    }
 
 private:
     // Once, on the first call that gets through; a lock rather than call_once, which some
@@ -118,10 +114,9 @@ private:
         const std::lock_guard lock(m_mutex);
         if (m_identified) return;
         m_byIdentity.clear();  // what a call that ran out of memory left
-        m_twins.clear();
         for (const fs::path& recording : m_recordings) {
             if (std::string id = FileIdentity(recording); !id.empty()) {
-                if (!m_byIdentity.emplace(id, &recording).second) m_twins.insert(id);
+                m_byIdentity.emplace(id, &recording);
             }
         }
         m_identified = true;
@@ -131,8 +126,40 @@ private:
     std::mutex m_mutex;
     bool m_identified = false;
     std::unordered_map<std::string, const fs::path*> m_byIdentity;
-    std::unordered_set<std::string> m_twins;
 };
+
+// Where a file is, whatever name leads to it: its identity, or for one not made yet, the path
+// its links lead to.
+std::string FileKey(const fs::path& path) {
+    if (std::string id = FileIdentity(path); !id.empty()) return "id " + id;
+    std::error_code error;
+    fs::path resolved = fs::absolute(path, error);
+    for (int link = 0; link < 40 && fs::is_symlink(resolved, error); ++link) {
+        const fs::path to = fs::read_symlink(resolved, error);
+        if (error) break;
+        resolved = resolved.parent_path() / to;  // an absolute link replaces the whole
+    }
+    const fs::path canonical = fs::weakly_canonical(resolved, error);
+    const std::u8string name = (error ? resolved : canonical).u8string();
+    return "name " + std::string(name.begin(), name.end());
+}
+
+// The jobs of a batch that must wait for every job before them: those whose recording or target
+// is the recording or target of an earlier one, by whatever names, so that a file is read or
+// written by one job at a time, in the order given, as on one thread.
+std::vector<bool> JobsThatWait(const std::vector<fs::path>& recordings,
+                               const std::function<fs::path(const fs::path&)>& targetOf) {
+    std::vector<bool> waits;
+    std::unordered_set<std::string> used;
+    for (const fs::path& recording : recordings) {
+        const std::string recordingKey = FileKey(recording),
+                          targetKey = FileKey(targetOf(recording));
+        waits.push_back(used.count(recordingKey) + used.count(targetKey) > 0);
+        used.insert(recordingKey);
+        used.insert(targetKey);
+    }
+    return waits;
+}
 
 class StandardOutputFile final : public OutputFile {
 public:
@@ -310,6 +337,12 @@ bool ExportToFile(const fs::path& recording, const fs::path& named, const Comman
     return true;
 }
 
+fs::path TargetOf(const fs::path& recording, const CommandLine& line) {
+    if (line.output) return *line.output;
+    fs::path target = recording;
+    return target += line.mode == CommandLine::Mode::Plot ? ".svg" : ".csv";
+}
+
 bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfTheRun& recordings) {
     if (line.mode == CommandLine::Mode::Summary) return Summarise(recording, line);
     if (line.mode == CommandLine::Mode::Stats) return Analyse(recording, line);
@@ -325,9 +358,7 @@ bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfThe
     if (line.output && line.output->native() == fs::path("-").native()) {
         return ExportToStandardOutput(recording, line, exported);
     }
-    fs::path target = line.output ? *line.output : recording;
-    if (!line.output) target += plot ? ".svg" : ".csv";
-    return ExportToFile(recording, target, line, recordings, exported);
+    return ExportToFile(recording, TargetOf(recording, line), line, recordings, exported);
 }
 
 // Recordings converted side by side at most: a batch's small files keep every core busy.
@@ -365,9 +396,15 @@ int Run(const std::vector<NativeString>& arguments) {
     Batch batch;
     batch.jobs = line.recordings.size();
     batch.threads = std::min(line.threads ? line.threads : FormattingThreads(), kSideBySide);
+    std::optional<std::vector<bool>> waits;  // found once, when jobs may share
     batch.mayShare = [&](std::size_t i) {
-        return exportsToFiles && IsSmallRecording(line.recordings[i]) &&
-               !recordings.HasTwin(line.recordings[i]);
+        if (!exportsToFiles) return false;
+        if (!waits) {
+            waits = JobsThatWait(line.recordings, [&](const fs::path& recording) {
+                return TargetOf(recording, line);
+            });
+        }
+        return !(*waits)[i] && IsSmallRecording(line.recordings[i]);
     };
     batch.run = [&](std::size_t i, std::string* messages) {
         const fs::path& recording = line.recordings[i];

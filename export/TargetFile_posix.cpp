@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sched.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -27,13 +28,19 @@ char g_remove[kWritesAtOnce][kSlots][4096];
 volatile std::sig_atomic_t g_armed[kWritesAtOnce][kSlots];
 std::atomic<bool> g_taken[kWritesAtOnce];
 
-// While a rewrite in place runs, a signal waits for its end (held counts the rewrites).
+// While a file is made and registered, renamed and released, or rewritten in place, a signal
+// waits for the end, so that it finds every file of the run either registered or complete.
+// g_held counts the threads in such steps.
+// g_dying: a handler is removing the files, and no thread may make one meanwhile.
 std::atomic<int> g_held{0};
+std::atomic<bool> g_dying{false};
 volatile std::sig_atomic_t g_pending = 0;
 
 void RemoveAndDie(int signal) {
+    g_dying = true;
     if (g_held > 0) {
         g_pending = signal;
+        g_dying = false;
         return;
     }
     for (int write = 0; write < kWritesAtOnce; ++write) {
@@ -44,6 +51,26 @@ void RemoveAndDie(int signal) {
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
+
+void Hold() {
+    for (;;) {
+        ++g_held;
+        if (!g_dying) return;
+        --g_held;  // a handler is at work: the process ends, or the signal waits for us
+        while (g_dying) ::sched_yield();
+    }
+}
+
+void Release() {
+    if (--g_held == 0 && g_pending != 0) RemoveAndDie(g_pending);
+}
+
+struct SignalsHeld {
+    SignalsHeld() { Hold(); }
+    ~SignalsHeld() { Release(); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+};
 
 // write is this write's row of slots, taken at its first file; -1 while it has none, and when
 // every row is taken (more writes at once than any batch runs), the file is left to its fate.
@@ -192,6 +219,7 @@ bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
             // link (EEXIST) leads to the file it names, which is made through it. It is removed
             // by its name until the system tells where that led.
             m_final = name;
+            const SignalsHeld held;  // until the new file is registered
             int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             struct stat link {};
             if (fd < 0 && errno == EEXIST && ::lstat(name.c_str(), &link) == 0 &&
@@ -244,6 +272,7 @@ bool TargetFile::CreateTemporary() {
     for (const fs::path& beside : places) {
         for (unsigned attempt = 0; attempt <= 100; ++attempt) {
             m_temporary = PendingNameFor(beside, attempt);
+            const SignalsHeld held;  // until the temporary is registered
             const int fd =
                 ::open(m_temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
             if (fd >= 0) {
@@ -286,8 +315,9 @@ bool TargetFile::ReplaceTarget() {
     if (const int fault = InjectedTargetFault(TargetStep::Replace)) {
         return Fail(TargetProblem::CannotWrite, fault);
     }
-    // From here a signal must not remove the target made for this write: it may hold the CSV.
-    KeepOnSignals(m_signalSlots, kCreatedTarget);
+    // A signal waits until the target made for this write holds the CSV and is released, or
+    // else still removes it.
+    const SignalsHeld held;
     if (::rename(m_temporary.c_str(), m_final.c_str()) != 0) {
         return Fail(TargetProblem::CannotWrite, errno);
     }
@@ -320,11 +350,7 @@ int TargetFile::SetTargetSize(std::int64_t size, bool durably) {
 }
 
 void TargetFile::HoldSignals(bool hold) {
-    if (hold) {
-        ++g_held;
-    } else if (--g_held == 0 && g_pending != 0) {
-        RemoveAndDie(g_pending);
-    }
+    hold ? Hold() : Release();
 }
 
 // Unnamed until whole where the file system allows (O_TMPFILE): a backup found under its name

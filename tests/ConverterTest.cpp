@@ -276,6 +276,12 @@ TEST_F(ConverterTest, HostileSurroundings) {
         {"timeout --preserve-status -s INT 0.5 $C -q -f big.bin; echo $?", "130\n", ""},
         {"timeout --preserve-status -s TERM 0.5 $C -q -f big.bin; echo $?", "143\n", ""},
         {"timeout --preserve-status -s HUP 0.5 $C -q -f big.bin; echo $?", "129\n", ""},
+        // At any moment of a batch: no file of the run left behind, no target left empty.
+        {"for i in $(seq 40); do cp a.bin q$i.bin; done; for i in $(seq 30); do $C -q -f q*.bin & "
+         "p=$!; sleep $(shuf -i 1-300 -n 1)e-3; kill -TERM $p; wait $p 2>/dev/null; ls | grep "
+         "partial; find . "
+         "-name 'q*.csv' -empty; done; rm q*",
+         "", ""},
         {"ulimit -c 0; timeout --preserve-status -s QUIT 0.5 $C -q -f big.bin; echo $?", "131\n",
          ""},
         {"(ulimit -f 100; $C -q -f big.bin); echo $?", "1\n",
@@ -462,6 +468,22 @@ TEST_F(ConverterTest, KilledWhileWritingLeavesNothing) {
     EXPECT_EQ(FolderContents("."), before);
 }
 #endif
+
+// Jobs whose targets are one file, by two names, take turns in the order given, however many
+// threads there are: the file ends as the second CSV, whole.
+TEST_F(ConverterTest, JobsSharingATargetTakeTurns) {
+    fs::copy_file("a.bin", "h1.bin");
+    fs::copy_file("l.bin", "h2.bin");
+    WriteFile("h1.bin.csv", "");
+    fs::create_hard_link("h1.bin.csv", "h2.bin.csv");
+    const std::string second = DialogCsvOf("h2.bin");
+    for (int run = 0; run < 8; ++run) {
+        EXPECT_EQ(RunProgram(ProgramBesideThisOne("oscimo2csv"), {"-q", "-f", "h1.bin", "h2.bin"})
+                      .exitCode,
+                  0);
+        EXPECT_TRUE(ReadFile("h1.bin.csv") == second) << "run " << run;
+    }
+}
 
 // Where a file system has no 128-bit file IDs, the recording is still known by what it has.
 TEST_F(ConverterTest, KnowsTheRecordingWithoutFileIds) {
