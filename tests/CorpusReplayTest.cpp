@@ -19,6 +19,7 @@ TEST(CorpusReplay, EveryKeptInputReadsCleanly) {
                                                          {"stamps-backwards", "Time(s),X,Y,Z"},
                                                          {"token-1023", "Time(s),X"},
                                                          {"token-1024", "(cannot load)"},
+                                                         {"value-range-one-ulp", "Time(s),X,Y,Z"},
                                                          {"version1-location", "(cannot load)"}};
     for (const auto& [name, outcome] : expected) {
         const std::filesystem::path path = std::filesystem::path(OSCIMO_CORPUS_DIR) / name;
