@@ -39,12 +39,22 @@ PlotAxis::PlotAxis(double lowValue, double highValue, int count, bool roundEnds)
         low = std::max(low - widen, -DBL_MAX);
         high = std::min(high + widen, DBL_MAX);
     }
+    // A range of a few ulps holds no round numbers that doubles tell apart: ticks at least 32
+    // ulps apart come out distinct and in order, and a width of normal numbers halves exactly.
+    const double least =
+        count * std::max(32 * DBL_EPSILON * std::max(std::fabs(low), std::fabs(high)), DBL_MIN);
+    if (high / 2 - low / 2 < least / 2) {
+        const double middle = low / 2 + high / 2;
+        low = std::max(middle - least / 2, -DBL_MAX);
+        high = std::min(middle + least / 2, DBL_MAX);
+    }
     // Halves keep the width finite for the widest ranges.
     const double step = RoundStep((high / 2 - low / 2) / count * 2);
     if (roundEnds) {
+        // Rounded products may miss the range by an ulp: the ends never move inwards.
         const double below = std::floor(low / step) * step, above = std::ceil(high / step) * step;
-        if (std::isfinite(below)) low = below;
-        if (std::isfinite(above)) high = above;
+        if (std::isfinite(below)) low = std::min(low, below);
+        if (std::isfinite(above)) high = std::max(high, above);
     }
     // Enough digits to tell neighbouring ticks apart, and to write whole numbers out up to nine
     // digits; never so many that a tick's rounding shows.

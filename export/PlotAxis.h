@@ -11,7 +11,8 @@ struct PlotAxis {
     std::vector<std::string> labels;
 
     // About `ticks` ticks over [low, high]. roundEnds widens the range to the ticks around it;
-    // an empty range is widened around its value.
+    // an empty range is widened around its value, and one of a few ulps around its middle to
+    // the least width whose ticks doubles tell apart.
     PlotAxis(double low, double high, int ticks, bool roundEnds);
 
     // Where value lies: 0 at low, 1 at high; safe for ranges as wide as a double allows.

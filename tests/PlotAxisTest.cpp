@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
+#include <cmath>
+#include <random>
 
 #include "PlotAxis.h"
 #include "ReportText.h"
@@ -24,6 +27,9 @@ TEST(PlotAxis, RoundTicks) {
         {-DBL_MAX, DBL_MAX, true, "-1e+308 0 1e+308 [-1.79769e+308, 1.79769e+308]"},
         {5, 5, true, "4.4 4.6 4.8 5 5.2 5.4 5.6 [4.4, 5.6]"},
         {0, 0, false, "-1 -0.5 0 0.5 1 [-1, 1]"},
+        {0, 5e-324, false, "-5e-308 0 5e-308 [-5.56268e-308, 5.56268e-308]"},
+        {1 - DBL_EPSILON / 2, 1.0000001, true,
+         "1 1.00000005 1.0000001 1.00000015 [1, 1]"},  // low / step rounds up to 20,000,000
     };
     for (const auto& c : cases) {
         const PlotAxis axis(c.low, c.high, 5, c.roundEnds);
@@ -33,6 +39,26 @@ TEST(PlotAxis, RoundTicks) {
         std::snprintf(range, sizeof range, "[%g, %g]", axis.low, axis.high);
         EXPECT_EQ(shown + range, c.shown) << c.low << " " << c.high;
         EXPECT_EQ(axis.labels.size(), axis.ticks.size());
+        EXPECT_TRUE(axis.low <= c.low && axis.high >= c.high);
+    }
+}
+
+// Ranges of no width or a few ulps at every magnitude: the values and the ticks, from which every
+// coordinate of the picture is drawn, lie inside the panel, and the ticks are in order.
+TEST(PlotAxis, TinyRangesLieBetweenTicks) {
+    std::mt19937_64 random(28);
+    const double corners[] = {48.8566, 0, -DBL_MAX, std::nextafter(DBL_MAX, 0)};
+    for (int i = 0; i < 4000; ++i) {
+        double low = i < 16 ? corners[i / 4] : std::bit_cast<double>(random()), high = low;
+        for (int ulps = i % 4; ulps > 0; --ulps) high = std::nextafter(high, DBL_MAX);
+        if (!std::isfinite(low)) continue;
+        const PlotAxis axis(low, high, 5, true);  // as the picture's value axes
+        SCOPED_TRACE(testing::Message() << std::hexfloat << low << " " << high);
+        ASSERT_GE(axis.ticks.size(), 2u);
+        for (const double value : {low, high, axis.ticks.front(), axis.ticks.back()})
+            EXPECT_TRUE(axis.Fraction(value) >= 0 && axis.Fraction(value) <= 1);
+        for (std::size_t t = 1; t < axis.ticks.size(); ++t)
+            EXPECT_TRUE(axis.ticks[t - 1] < axis.ticks[t] && axis.labels[t - 1] != axis.labels[t]);
     }
 }
 

@@ -3,6 +3,6 @@
 #include <cstdio>
 
 // Feeds one recording, whatever its bytes, through everything that reads it: the header checks,
-// the block decoder, the summary and the CSV writer in each of its cell styles. Any crash, hang,
-// leak or undefined behaviour in there is a fault.
+// the block decoder, the summary, the health report, the picture and the CSV writer in each of
+// its cell styles. Any crash, hang, leak or undefined behaviour in there is a fault.
 void ExerciseRecording(std::FILE* recording);
