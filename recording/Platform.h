@@ -15,7 +15,8 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens exactly the named file for buffered binary reading; null (errno set) on failure.
+// Opens exactly the named file for buffered binary reading; null (errno set) on failure, and for
+// anything but a regular file (EISDIR, EINVAL): a pipe or a device could keep a read waiting.
 FilePtr OpenForReading(const std::filesystem::path& path);
 
 // The path a wide (UTF-16 on Windows) file name denotes, without lossy code-page conversion.

@@ -1,12 +1,27 @@
 #include "Platform.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "Utf8.h"
 
 FilePtr OpenForReading(const std::filesystem::path& path) {
-    return FilePtr(std::fopen(path.c_str(), "rb"));
+    // Without waiting: opening a pipe would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    std::FILE* file = regular && ::fcntl(fd, F_SETFL, 0) == 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (!file) {
+        const int error = regular ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = error;
+    }
+    return FilePtr(file);
 }
 
 std::filesystem::path PathFromWide(const std::wstring& widePath) {

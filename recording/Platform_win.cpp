@@ -4,8 +4,17 @@
 
 #include <io.h>
 
+#include <cerrno>
+
 FilePtr OpenForReading(const std::filesystem::path& path) {
-    return FilePtr(_wfopen(path.c_str(), L"rb"));
+    FilePtr file(_wfopen(path.c_str(), L"rb"));
+    // A device or a pipe (COM1, a named pipe) could keep a read waiting for good.
+    if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get())))) !=
+                    FILE_TYPE_DISK) {
+        file.reset();
+        errno = EINVAL;
+    }
+    return file;
 }
 
 std::filesystem::path PathFromWide(const std::wstring& widePath) {

@@ -83,7 +83,10 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         return CreateFileW((dir / name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     };
-    const HANDLE held[] = {hold("held.bin"), hold("held.csv")};
+    // A pipe that never sends, as a quiet serial line: its read would wait for good.
+    const HANDLE held[] = {hold("held.bin"), hold("held.csv"),
+                           CreateNamedPipeW(L"\\\\.\\pipe\\oscimo-quiet", PIPE_ACCESS_DUPLEX,
+                                            PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr)};
     const Step steps[] = {
         {IDC_EXPORT_CSV, nullptr, kNoData, kNone},
         {IDC_BROWSE, "walk.bin", L"", kSummary},
@@ -104,6 +107,7 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_BROWSE, "held.bin", kReadFailed, kNone},
         {IDC_BROWSE, "walk.bin", L"", kSummary},
         {IDC_BROWSE, "folder.bin", kReadFailed, kNone},
+        {IDC_BROWSE, "\\\\.\\pipe\\oscimo-quiet", kReadFailed, kNone},
         {kDrop, "walk.bin|bad.bin", L"", kSummary},  // the first of several
         {kDrop, "folder.bin", kReadFailed, kNone},
         {kDrop, "walk.bin", L"", kSummary},
