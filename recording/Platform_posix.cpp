@@ -3,6 +3,8 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <csignal>
+
 #include "Utf8.h"
 
 FilePtr OpenForReading(const std::filesystem::path& path) {
@@ -36,4 +38,10 @@ void PrepareLargeBlock(void* data, std::size_t bytes) {
     const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHugePage - 1);
     if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+void FailWritesPastFileSizeLimit() {
+    // Ignored, SIGXFSZ leaves the write to fail with EFBIG.
+    static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+    (void)ignored;
 }

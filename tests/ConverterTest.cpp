@@ -278,6 +278,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
          ""},
         {"(ulimit -f 100; $C -q -f big.bin); echo $?", "1\n",
          "cannot write big.bin.csv: File too large"},
+        {"(ulimit -f 100; $C -o - big.bin > o.csv); echo $?", "1\n",
+         "big.bin: cannot write to standard output: File too large"},
         // The right cause: a header that cannot be read, a file that is no recording.
         {"$C --summary /proc/self/mem; echo $?", "1\n",
          "/proc/self/mem: cannot read: Input/output"},
