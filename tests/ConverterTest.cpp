@@ -318,6 +318,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
          "2\nrenders\n", ""},
         {"$C --stats s.bin > /dev/full; echo $?", "1\n",
          "s.bin: cannot write to standard output: No space left on device"},
+        // Steps all alike: no gap, and no "about 0".
+        {"$C --stats s.bin | grep -c '^  gaps      none$'", "1\n", ""},
         {"script -qec \"$C '$(printf 'x\\033[2J')'\" /dev/null | grep -c 'x.x1b.2J: cannot open'",
          "1\n", ""},
     };

@@ -38,7 +38,7 @@ TEST(StepCounts, MedianExactThenWithinOnePercent) {
 // with NaN and -infinity among them, and far from zero, differing only in their last digits.
 TEST(RecordingStats, BlocksMergeIntoTheWholeRecordingsFigures) {
     // Offset, width, and 1 where NaN and -infinity are among the values.
-    const double table[][3] = {{-1e300, 1e295, 0},     {0, 1.7e308, 0},           {0, 1, 1},
+    const double table[][3] = {{-1e300, 1e285, 0},     {0, 1.7e308, 0},           {0, 1, 1},
                                {1e12 + 5e-3, 5e-3, 0}, {6378137 + 5e-6, 5e-6, 0}, {1e12, 5e-3, 1}};
     std::mt19937_64 random(7);
     std::uniform_real_distribution<> u(-1, 1);
@@ -55,7 +55,7 @@ TEST(RecordingStats, BlocksMergeIntoTheWholeRecordingsFigures) {
             }
         }
         RecordingStats stats(LookUpSensorFormat("TLocation"));
-        for (std::size_t begin = 0, size = 1; begin < rows.size();
+        for (std::size_t begin = 0, size = 3; begin < rows.size();
              begin += size, size = size * 3 + 1) {
             size = std::min(size, rows.size() - begin);
             stats.Add(stamps.data() + begin, rows.data() + begin, size);
