@@ -7,9 +7,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Platform.h"
+
 namespace {
 
 bool WriteAll(int fd, const char* data, std::size_t size, std::string& error) {
+    FailWritesPastFileSizeLimit();  // as a file target does: a message and exit 1, not a kill
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0) {

@@ -54,6 +54,9 @@ std::string FormatStatsText(const std::string& name, const std::string& header,
     const auto step = [&](std::uint64_t ticks) {
         return Integer(ticks) + " " + unit + " (" + Six(stats.Seconds(ticks)) + " s)";
     };
+    // Past StepCounts::kExactSteps distinct steps the median, and what follows from it, is
+    // approximate.
+    const std::string about = stats.steps.Exact() ? "" : "about ";
     std::string text = name + "\n";
     text += "  header    " + header + "\n";
     text += "  samples   " + Integer(stats.samples) + "\n";
@@ -63,23 +66,27 @@ std::string FormatStatsText(const std::string& name, const std::string& header,
     if (stats.maxStep == 0) {
         text += "  steps     none forward\n";
     } else {
-        text += "  steps     min " + step(stats.minStep) + ", median " +
-                (stats.steps.Exact() ? "" : "about ") + step(stats.MedianStep()) + ", max " +
-                step(stats.maxStep) + "\n";
+        text += "  steps     min " + step(stats.minStep) + ", median " + about +
+                step(stats.MedianStep()) + ", max " + step(stats.maxStep) + "\n";
         if (!stats.steps.Exact()) {
-            text += "            (the median is approximate: more than " +
+            text += "            (about: approximate, with more than " +
                     Integer(StepCounts::kExactSteps) + " distinct steps)\n";
         }
-        text += "  rate      nominal " + Six(NominalRate(stats)) + " Hz, mean " +
+        text += "  rate      nominal " + about + Six(NominalRate(stats)) + " Hz, mean " +
                 Six(MeanRate(stats)) + " Hz\n";
     }
     const std::uint64_t gaps = stats.GapCount();
-    text += "  gaps      " +
-            (gaps == 0 ? std::string("none")
-                       : Integer(gaps) + " longer than 1.5 × median, the longest " +
-                             Six(stats.Seconds(stats.maxStep)) + " s ending " +
-                             At(stats, stats.maxStepAt, stats.maxStepStamp)) +
-            "\n";
+    text += "  gaps      ";
+    if (gaps == 0 && about.empty()) {
+        text += "none\n";
+    } else {
+        text += about + Integer(gaps) + " longer than 1.5 × median";
+        if (gaps) {
+            text += ", the longest " + Six(stats.Seconds(stats.maxStep)) + " s ending " +
+                    At(stats, stats.maxStepAt, stats.maxStepStamp);
+        }
+        text += "\n";
+    }
     text += "  backward  " + Events(stats, stats.backward);
     text += "  repeated  " + Events(stats, stats.repeated);
     for (int c = 0; c < stats.format.columnCount && c < 3; ++c) {
@@ -101,6 +108,7 @@ std::string FormatStatsJson(const std::string& name, const std::string& header,
     const bool forward = stats.maxStep != 0;
     const auto step = [&](std::uint64_t ticks) { return forward ? Integer(ticks) : "null"; };
     const std::uint64_t gaps = stats.GapCount();
+    const std::string exact = std::string(",\"exact\":") + (stats.steps.Exact() ? "true" : "false");
     std::string json = "{\"recording\":" + JsonString(name) + ",\"header\":" + JsonString(header);
     json += ",\"unit\":\"" + std::string(StampUnit(stats.format)) + "\"";
     json += ",\"samples\":" + Integer(stats.samples);
@@ -108,13 +116,13 @@ std::string FormatStatsJson(const std::string& name, const std::string& header,
     json += ",\"last_stamp\":" + Integer(stats.lastStamp);
     json += ",\"duration_s\":" + Number(stats.DurationSeconds());
     json += ",\"step\":{\"min\":" + step(stats.minStep) +
-            ",\"median\":" + step(stats.MedianStep()) + ",\"max\":" + step(stats.maxStep) +
-            ",\"exact\":" + (stats.steps.Exact() ? "true" : "false") + "}";
+            ",\"median\":" + step(stats.MedianStep()) + ",\"max\":" + step(stats.maxStep) + exact +
+            "}";
     json += ",\"rate_hz\":{\"nominal\":" + Number(NominalRate(stats)) +
-            ",\"mean\":" + Number(MeanRate(stats)) + "}";
+            ",\"mean\":" + Number(MeanRate(stats)) + exact + "}";
     json += ",\"gaps\":{\"count\":" + Integer(gaps) +
             ",\"longest_s\":" + (gaps ? Number(stats.Seconds(stats.maxStep)) : "null") +
-            ",\"longest_at\":" + (gaps ? Integer(stats.maxStepAt) : "null") + "}";
+            ",\"longest_at\":" + (gaps ? Integer(stats.maxStepAt) : "null") + exact + "}";
     json += ",\"backward\":" + JsonEvents(stats.backward);
     json += ",\"repeated\":" + JsonEvents(stats.repeated);
     json += ",\"columns\":[";

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "PendingName.h"
+#include "Platform.h"
 #include "TargetFile.h"
 
 namespace fs = std::filesystem;
@@ -83,9 +84,8 @@ void RemoveOnSignals(int& write, Slot slot, const fs::path& path) {
                 ::signal(signal, RemoveAndDie);
             }
         }
-        // Past a file size limit a write then fails (EFBIG) and is reported, instead of the
-        // process being killed with its temporary left behind.
-        ::signal(SIGXFSZ, SIG_IGN);
+        // Killed past a file size limit, the process would leave its temporary behind.
+        FailWritesPastFileSizeLimit();
         return true;
     }();
     (void)installed;

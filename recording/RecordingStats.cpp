@@ -5,22 +5,34 @@
 
 namespace {
 
-// One block's figures for a column, before they are merged into the recording's.
+// One block's figures for a column, before they are merged into the recording's. The sum is of
+// the values less the first finite one, so that values far from zero keep their digits in it.
 struct BlockFigures {
     std::uint64_t finite = 0, nan = 0, infinite = 0;
-    double sum = 0, min = std::numeric_limits<double>::infinity(), max = -min;
+    double first = 0, sum = 0, min = std::numeric_limits<double>::infinity(), max = -min;
+    double mean = 0, meanError = 0;
     long double squares = 0;
 };
+
+// Moves a mean, kept as a double and what its rounding took off, by shift; the pair keeps the
+// exact mean where a double alone would be off by half its last digit, enough to spoil the
+// squares of values that differ only in their last digits.
+void MoveMean(double& mean, double& meanError, long double shift) {
+    const double moved = static_cast<double>(mean + shift);
+    meanError = static_cast<double>((mean - static_cast<long double>(moved)) + shift);
+    mean = moved;
+}
 
 // The block's figures for each of Columns columns, the columns side by side so that their sums
 // do not wait for one another. Where every value is finite, as nearly always, the sum says so:
 // one NaN or infinity makes it so too; only then is each value checked.
 template <int Columns>
 void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block)[3]) {
+    for (int c = 0; c < Columns; ++c) block[c].first = rows[0].values[c];
     for (std::size_t i = 0; i < count; ++i) {
         for (int c = 0; c < Columns; ++c) {
             const double value = rows[i].values[c];
-            block[c].sum += value;
+            block[c].sum += value - block[c].first;
             block[c].min = value < block[c].min ? value : block[c].min;
             block[c].max = value > block[c].max ? value : block[c].max;
         }
@@ -37,8 +49,8 @@ void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block
                 const double value = rows[i].values[c];
                 BlockFigures& figures = block[c];
                 if (std::isfinite(value)) {
-                    ++figures.finite;
-                    figures.sum += value;
+                    if (figures.finite++ == 0) figures.first = value;
+                    figures.sum += value - figures.first;
                     figures.min = value < figures.min ? value : figures.min;
                     figures.max = value > figures.max ? value : figures.max;
                 } else {
@@ -49,8 +61,9 @@ void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block
     }
     double means[3] = {};
     for (int c = 0; c < Columns; ++c) {
-        means[c] = block[c].sum / static_cast<double>(block[c].finite ? block[c].finite : 1);
-        if (!std::isfinite(means[c]) && block[c].finite) {
+        BlockFigures& figures = block[c];
+        double offset = figures.sum / static_cast<double>(figures.finite ? figures.finite : 1);
+        if (!std::isfinite(offset) && figures.finite) {
             // The finite values' sum overflowed: a running mean does not.
             double mean = 0, seen = 0;
             for (std::size_t i = 0; i < count; ++i) {
@@ -59,9 +72,12 @@ void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block
                 seen += 1;
                 mean += value / seen - mean / seen;
             }
-            means[c] = mean;
+            figures.first = mean;
+            offset = 0;
         }
-        block[c].sum = means[c];  // from here on, the mean
+        figures.mean = figures.first;
+        MoveMean(figures.mean, figures.meanError, offset);
+        means[c] = figures.mean;
     }
     double squares[3] = {};
     for (std::size_t i = 0; i < count; ++i) {
@@ -72,7 +88,9 @@ void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block
         }
     }
     for (int c = 0; c < Columns; ++c) {
-        block[c].squares = squares[c];
+        // About the rounded mean, the squares exceed those about the exact one by this.
+        const long double error = block[c].meanError, excess = error * error * block[c].finite;
+        block[c].squares = squares[c] - excess;
         if (std::isfinite(squares[c])) continue;
         // Deviations past 1e154 square beyond a double; the extended type's range holds them.
         long double wide = 0;
@@ -81,7 +99,7 @@ void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block
             const long double deviation = static_cast<long double>(value) - means[c];
             if (std::isfinite(value)) wide += deviation * deviation;
         }
-        block[c].squares = wide;
+        block[c].squares = wide - excess;
     }
 }
 
@@ -94,15 +112,17 @@ void Merge(ColumnFigures& figures, const BlockFigures& block) {
     if (figures.finite == 0) {
         figures.min = block.min;
         figures.max = block.max;
-        figures.mean = block.sum;
+        figures.mean = block.mean;
+        figures.meanError = block.meanError;
         figures.squares = block.squares;
     } else {
         const auto before = static_cast<double>(figures.finite);
         const auto added = static_cast<double>(block.finite), total = before + added;
-        const long double delta = static_cast<long double>(block.sum) - figures.mean;
+        const long double delta = static_cast<long double>(block.mean) - figures.mean +
+                                  (block.meanError - figures.meanError);
         figures.min = block.min < figures.min ? block.min : figures.min;
         figures.max = block.max > figures.max ? block.max : figures.max;
-        figures.mean = figures.mean * (before / total) + block.sum * (added / total);
+        MoveMean(figures.mean, figures.meanError, delta * (added / total) + figures.meanError);
         figures.squares += block.squares + delta * delta * (before / total) * added;
     }
     figures.finite += block.finite;

@@ -10,6 +10,7 @@
 struct ColumnFigures {
     std::uint64_t finite = 0, nan = 0, infinite = 0;
     double min = 0, max = 0, mean = 0;
+    double meanError = 0;  // what rounding took off the mean
     // The sum of squared deviations from the mean, in the extended type: its range holds the
     // squares of deviations past 1e154 too.
     long double squares = 0;

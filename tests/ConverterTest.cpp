@@ -70,6 +70,11 @@ protected:
             for (int c = 1; c < 4; ++c) bytes += BigEndianFloat(static_cast<float>(e[c]));
         }
         WriteFile("g.bin", bytes);
+        // Steps of 1 to 4097 ms: one distinct step more than are counted exactly; 1024 are gaps.
+        bytes = "Tavomir Morvanex A 2 speed steps\n";
+        for (std::uint64_t step = 0, stamp = 0; step <= 4'097; stamp += ++step)
+            bytes += BigEndian64(stamp) + BigEndianFloat(1);
+        WriteFile("steps.bin", bytes);
         // Lines long enough to straddle the writer's buffer.
         WriteFile("l.bin", GenerateRecording({.sensorType = "TLocation", .samples = 3'000}));
         WriteFile("old.csv", "precious");
@@ -154,14 +159,25 @@ TEST_F(ConverterTest, CommandLines) {
          R"({"recording":"g.bin","header":"Tavomir Morvanex A 2 acceleration g","unit":"ns",)"
          R"("samples":10,"first_stamp":1000000000,"last_stamp":1045000000,"duration_s":0.1,)"
          R"("step":{"min":10000000,"median":10000000,"max":60000000,"exact":true},)"
-         R"("rate_hz":{"nominal":100,"mean":90},)"
-         R"("gaps":{"count":2,"longest_s":0.06,"longest_at":5},"backward":{"count":1,)"
-         R"("first_at":6},"repeated":{"count":1,"first_at":3},"columns":[{"name":"X",)"
+         R"("rate_hz":{"nominal":100,"mean":90,"exact":true},)"
+         R"("gaps":{"count":2,"longest_s":0.06,"longest_at":5,"exact":true},)"
+         R"("backward":{"count":1,"first_at":6},"repeated":{"count":1,"first_at":3},)"
+         R"("columns":[{"name":"X",)"
          R"("min":-7,"max":10,"mean":4.1,"std":4.657252408878008,"nan":0,"inf":0},)"
          R"({"name":"Y","min":10,"max":100,"mean":57.77777777777778,"std":28.97423291201177,)"
          R"("nan":1,"inf":0},{"name":"Z","min":0.5,"max":0.5,"mean":0.5,"std":0,"nan":0,)"
          R"("inf":1}]})"
          "\n"},
+        // Past 4096 distinct steps, the figures that rest on the median say they are approximate
+        // (in JSON through the flags the row above shows true).
+        {"--stats steps.bin", 0, "", "",
+         "steps.bin\n  header    Tavomir Morvanex A 2 speed steps\n  samples   4098\n  duration  "
+         "8394.75 s\n  stamps    first 0 ms, last 8394753 ms\n  steps     min 1 ms (0.001 s), "
+         "median about 2056 ms (2.056 s), max 4097 ms (4.097 s)\n            (about: approximate, "
+         "with more than 4096 distinct steps)\n  rate      nominal about 0.486381 Hz, mean "
+         "0.488043 Hz\n  gaps      about 1010 longer than 1.5 × median, the longest 4.097 s ending "
+         "at sample 4097 (8394.75 s)\n  backward  none\n  repeated  none\n  X         min 1, max "
+         "1, mean 1, std 0, NaN 0, infinite 0\n"},
         {"--stats short.bin", 1, "short.bin: no complete sample", "", ""},
         // The picture: beside the recording or at -o, under the same rules as the CSV.
         {"--plot g.bin", 0, "oscimo2csv: g.bin -> g.bin.svg: 10 samples\n", "g.bin.svg", ""},
@@ -286,6 +302,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
          ""},
         {"(ulimit -f 100; $C -q -f big.bin); echo $?", "1\n",
          "cannot write big.bin.csv: File too large"},
+        {"(ulimit -f 100; $C -o - big.bin > o.csv); echo $?", "1\n",
+         "big.bin: cannot write to standard output: File too large"},
         // The right cause: a header that cannot be read, a file that is no recording.
         {"$C --summary /proc/self/mem; echo $?", "1\n",
          "/proc/self/mem: cannot read: Input/output"},
@@ -308,6 +326,8 @@ TEST_F(ConverterTest, HostileSurroundings) {
          "2\nrenders\n", ""},
         {"$C --stats s.bin > /dev/full; echo $?", "1\n",
          "s.bin: cannot write to standard output: No space left on device"},
+        // Steps all alike: no gap, and no "about 0".
+        {"$C --stats s.bin | grep -c '^  gaps      none$'", "1\n", ""},
         {"script -qec \"$C '$(printf 'x\\033[2J')'\" /dev/null | grep -c 'x.x1b.2J: cannot open'",
          "1\n", ""},
     };
