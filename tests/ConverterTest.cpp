@@ -74,7 +74,7 @@ protected:
         bytes = "Tavomir Morvanex A 2 speed steps\n";
         for (std::uint64_t step = 0, stamp = 0; step <= 4'097; stamp += ++step)
             bytes += BigEndian64(stamp) + BigEndianFloat(1);
-        WriteFile("steps.bin", bytes);
+        WriteFile("many.bin", bytes);
         // Lines long enough to straddle the writer's buffer.
         WriteFile("l.bin", GenerateRecording({.sensorType = "TLocation", .samples = 3'000}));
         WriteFile("old.csv", "precious");
@@ -170,8 +170,8 @@ TEST_F(ConverterTest, CommandLines) {
          "\n"},
         // Past 4096 distinct steps, the figures that rest on the median say they are approximate
         // (in JSON through the flags the row above shows true).
-        {"--stats steps.bin", 0, "", "",
-         "steps.bin\n  header    Tavomir Morvanex A 2 speed steps\n  samples   4098\n  duration  "
+        {"--stats many.bin", 0, "", "",
+         "many.bin\n  header    Tavomir Morvanex A 2 speed steps\n  samples   4098\n  duration  "
          "8394.75 s\n  stamps    first 0 ms, last 8394753 ms\n  steps     min 1 ms (0.001 s), "
          "median about 2056 ms (2.056 s), max 4097 ms (4.097 s)\n            (about: approximate, "
          "with more than 4096 distinct steps)\n  rate      nominal about 0.486381 Hz, mean "
