@@ -20,12 +20,8 @@ PlotBands::PlotBands(int panels, std::uint64_t lowStamp, std::uint64_t highStamp
 
 int PlotBands::ColumnOf(std::uint64_t stamp) const {
     if (m_span == 0) return kColumns / 2;
-    const std::uint64_t ticks = stamp - m_low;
-    // The signed conversion is the quick one; it gives the same double below 2^63.
-    const double column = (ticks >> 63 ? static_cast<double>(ticks)
-                                       : static_cast<double>(static_cast<std::int64_t>(ticks))) *
-                          m_columnsPerTick;
-    return column >= kColumns - 1 ? kColumns - 1 : static_cast<int>(column);
+    const double column = TicksBetween(m_low, stamp) * m_columnsPerTick;
+    return column <= 0 ? 0 : column >= kColumns - 1 ? kColumns - 1 : static_cast<int>(column);
 }
 
 void PlotBands::Add(const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {

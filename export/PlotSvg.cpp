@@ -1,6 +1,8 @@
 #include "PlotSvg.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "ReportText.h"
 
@@ -22,9 +24,24 @@ std::string At(double pixels) {
     return shown == "-0" ? "0" : shown;
 }
 
-std::string Text(double x, double y, const char* anchor, const std::string& text) {
-    return "<text x=\"" + At(x) + "\" y=\"" + At(y) + "\" text-anchor=\"" + anchor + "\">" +
-           XmlText(text) + "</text>\n";
+std::string Text(double x, double y, const char* anchor, const std::string& text,
+                 const std::string& attributes = "") {
+    return "<text x=\"" + At(x) + "\" y=\"" + At(y) + "\" text-anchor=\"" + anchor + "\"" +
+           attributes + ">" + XmlText(text) + "</text>\n";
+}
+
+// The font size of a panel's value labels, which end 6 pixels left of it: the picture's 12
+// pixels, or less where the longest would not start 2 pixels inside the picture. Widths are
+// bounded by the widest font that draws them, DejaVu Sans as sans-serif on Linux: digits 0.64 em,
+// '+' 0.83 em, '.' and '-' less.
+double ValueLabelSize(const std::vector<std::string>& labels) {
+    double ems = 0;
+    for (const std::string& label : labels) {
+        double width = 0;
+        for (const char c : label) width += c == '+' ? 0.83 : c == '.' || c == '-' ? 0.36 : 0.64;
+        ems = std::max(ems, width);
+    }
+    return std::min(12.0, std::floor((PlotLayout::kLeft - 8) / ems * 10) / 10);  // as written
 }
 
 void DrawPanel(std::string& svg, const PlotBands& bands, const PlotScales& scales, int panel) {
@@ -39,10 +56,12 @@ void DrawPanel(std::string& svg, const PlotBands& bands, const PlotScales& scale
         grid += "M" + At(x) + " " + At(top) + "v" + At(kRows);
         labels += Text(x, top + kRows + 16, "middle", time.labels[t]);
     }
+    const double size = ValueLabelSize(values.labels);
+    const std::string smaller = size < 12 ? " font-size=\"" + At(size) + "\"" : "";
     for (std::size_t t = 0; t < values.ticks.size(); ++t) {
         const double y = top + (1 - values.Fraction(values.ticks[t])) * kRows;
         grid += "M" + At(kLeft) + " " + At(y) + "h" + At(kColumns);
-        labels += Text(kLeft - 6, y + 4, "end", values.labels[t]);
+        labels += Text(kLeft - 6, y + size / 3, "end", values.labels[t], smaller);
     }
     // Each band covers whole pixels; each joining line runs between pixel centres.
     std::string fill, lines;

@@ -193,9 +193,7 @@ void RecordingStats::Add(const std::uint64_t* stamps, const SampleRow* rows, std
 }
 
 double RecordingStats::TimeOf(std::uint64_t stamp) const {
-    // The wrapped difference read as signed, as the CSV's times are.
-    return static_cast<double>(static_cast<std::int64_t>(stamp - firstStamp)) /
-           format.ticksPerSecond;
+    return TicksBetween(firstStamp, stamp) / format.ticksPerSecond;
 }
 
 std::uint64_t RecordingStats::MedianStep() const {

@@ -18,3 +18,13 @@ struct SensorFormat {
 inline const char* StampUnit(const SensorFormat& format) {
     return format.ticksPerSecond == 1e3 ? "ms" : "ns";
 }
+
+// Ticks from stamp `from` to stamp `to`, exact to one rounding however far apart they are:
+// stamps are unsigned, so the difference is negative only when `to` is the smaller, never wrapped.
+inline double TicksBetween(std::uint64_t from, std::uint64_t to) {
+    // The signed conversion is the quick one; it is exact while the difference fits it, as the
+    // stamps of one recording's samples do unless one is damaged.
+    const auto wrapped = static_cast<std::int64_t>(to - from);
+    if ((wrapped < 0) == (to < from)) return static_cast<double>(wrapped);
+    return to < from ? -static_cast<double>(from - to) : static_cast<double>(to - from);
+}

@@ -32,9 +32,8 @@ void DecodeSamples(const unsigned char* bytes, std::size_t count, std::uint64_t 
     for (std::size_t i = 0; i < count; ++i, bytes += 8 + Width * Columns) {
         const std::uint64_t stamp = LoadBigEndian64(bytes);
         if constexpr (Stamps) stamps->push_back(stamp);
-        // The wrapped difference read as signed: a stamp before the first gives a negative time.
-        const auto ticks = static_cast<std::int64_t>(stamp - base);
-        if constexpr (Times) times->push_back(static_cast<double>(ticks) / ticksPerSecond);
+        // A stamp before the first gives a negative time.
+        if constexpr (Times) times->push_back(TicksBetween(base, stamp) / ticksPerSecond);
         SampleRow row;
         for (int c = 0; c < Columns; ++c) row.values[c] = LoadValue<Width>(bytes + 8 + Width * c);
         rows.push_back(row);

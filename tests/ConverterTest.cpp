@@ -75,6 +75,13 @@ protected:
         for (std::uint64_t step = 0, stamp = 0; step <= 4'097; stamp += ++step)
             bytes += BigEndian64(stamp) + BigEndianFloat(1);
         WriteFile("many.bin", bytes);
+        // A damaged stamp of all ones among epoch milliseconds; values a few ulps apart.
+        bytes = "Tavomir Morvanex A 2 TLocation w\n";
+        for (const std::uint64_t stamp : {1'700'000'000'000ull, 1'700'000'000'010ull, ~0ull}) {
+            const std::string value = BigEndianDouble(stamp % 2 ? -35 : -35.000000000000007);
+            bytes += BigEndian64(stamp) + value + value + value;
+        }
+        WriteFile("w.bin", bytes);
         // Lines long enough to straddle the writer's buffer.
         WriteFile("l.bin", GenerateRecording({.sensorType = "TLocation", .samples = 3'000}));
         WriteFile("old.csv", "precious");
@@ -143,6 +150,10 @@ TEST_F(ConverterTest, CommandLines) {
          "1001,0.001,5e-324,2.2250738585072014e-308,1.7976931348623157e+308\r\n"
          "2675,1.675,0.30000000000000004,0.3333333333333333,-0.6666666666666666\r\n"
          "9999999,9998.999,9007199254740992,1e+023,1e-007\r\n999,-0.001,inf,-inf,nan\r\n"},
+        // Times are exact differences of the stamps, unwrapped.
+        {"--stamps -o - w.bin", 0, "", "",
+         "Stamp(ms),Time(s),X,Y,Z\r\n1700000000000,0,-35,-35,-35\r\n1700000000010,0.01,-35,-35,"
+         "-35\r\n18446744073709551615,1.84467e+016,-35,-35,-35\r\n"},
         // The health report; a step of exactly 1.5 times the median is no gap.
         {"--stats g.bin", 0, "", "",
          "g.bin\n  header    Tavomir Morvanex A 2 acceleration g\n  samples   10\n"
@@ -325,6 +336,12 @@ TEST_F(ConverterTest, HostileSurroundings) {
          "-c "
          "| grep -qv '^0' && echo renders",
          "2\nrenders\n", ""},
+        // The picture's time axis runs to the damaged stamp; value labels many digits long start
+        // inside the picture, as a renderer draws them.
+        {"$C -q --plot -o w.svg w.bin; grep -c '>1.8e+16<' w.svg; rsvg-convert w.svg >w.png; "
+         "convert w.png -crop 3x999+0+0 -format '%[fx:minima==1]\\n' info:; convert w.png -crop "
+         "90x760+3+100 -format '%[fx:minima<0.5]\\n' info:",
+         "3\n1\n1\n", ""},
         {"$C --stats s.bin > /dev/full; echo $?", "1\n",
          "s.bin: cannot write to standard output: No space left on device"},
         // Steps all alike: no gap, and no "about 0".

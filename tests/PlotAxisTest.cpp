@@ -3,6 +3,7 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 
 #include "PlotAxis.h"
@@ -44,12 +45,13 @@ TEST(PlotAxis, RoundTicks) {
 }
 
 // Ranges of no width or a few ulps at every magnitude: the values and the ticks, from which every
-// coordinate of the picture is drawn, lie inside the panel, and the ticks are in order.
+// coordinate of the picture is drawn, lie inside the panel, and the ticks are in order. Each label
+// is the shortest within a quarter step of its tick, or a whole number written out.
 TEST(PlotAxis, TinyRangesLieBetweenTicks) {
     std::mt19937_64 random(28);
-    const double corners[] = {48.8566, 0, -DBL_MAX, std::nextafter(DBL_MAX, 0)};
+    const double corners[] = {48.8566, 0, -DBL_MAX, std::nextafter(DBL_MAX, 0), 35, 2.3522};
     for (int i = 0; i < 4000; ++i) {
-        double low = i < 16 ? corners[i / 4] : std::bit_cast<double>(random()), high = low;
+        double low = i < 24 ? corners[i / 4] : std::bit_cast<double>(random()), high = low;
         for (int ulps = i % 4; ulps > 0; --ulps) high = std::nextafter(high, DBL_MAX);
         if (!std::isfinite(low)) continue;
         const PlotAxis axis(low, high, 5, true);  // as the picture's value axes
@@ -59,6 +61,19 @@ TEST(PlotAxis, TinyRangesLieBetweenTicks) {
             EXPECT_TRUE(axis.Fraction(value) >= 0 && axis.Fraction(value) <= 1);
         for (std::size_t t = 1; t < axis.ticks.size(); ++t)
             EXPECT_TRUE(axis.ticks[t - 1] < axis.ticks[t] && axis.labels[t - 1] != axis.labels[t]);
+        for (std::size_t t = 0; t < axis.ticks.size(); ++t) {
+            const auto off = [&](const std::string& label) {
+                return std::fabs(std::strtod(label.c_str(), nullptr) - axis.ticks[t]) >
+                       (axis.ticks[1] - axis.ticks[0]) / 4;
+            };
+            int digits = 1;
+            while (off(NumberWithDigits(axis.ticks[t], digits))) ++digits;
+            const std::string& label = axis.labels[t];
+            EXPECT_TRUE(!off(label) &&
+                        (label.size() <= NumberWithDigits(axis.ticks[t], digits).size() ||
+                         label.find_first_of(".e") == std::string::npos))
+                << label;
+        }
     }
 }
 

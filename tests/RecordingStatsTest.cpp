@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "RecordingReader.h"
 #include "RecordingStats.h"
@@ -31,6 +32,19 @@ TEST(StepCounts, MedianExactThenWithinOnePercent) {
     const double exact = 4096.5 * 1'000'003;  // half the steps below, half above
     EXPECT_NEAR(static_cast<double>(many.Median()), exact, exact / 100);
     EXPECT_NEAR(static_cast<double>(many.CountLongerThan(6'144ull * 1'000'003)), 2 * 2'048, 41);
+}
+
+// A time, as the report places gaps and steps backward, is the exact difference of unsigned
+// stamps: negative only for a stamp before the first, however far apart.
+TEST(RecordingStats, TimesAreExactDifferencesOfStamps) {
+    constexpr std::uint64_t kEpoch = 1'700'000'000'000, kOnes = ~0ull;
+    for (const auto& [first, stamp, seconds] : {std::tuple(kEpoch, kOnes, 1.844674237370955e+16),
+                                                std::tuple(kOnes, kEpoch, -1.844674237370955e+16),
+                                                std::tuple(kEpoch, kEpoch - 5, -0.005)}) {
+        RecordingStats stats(LookUpSensorFormat("TLocation"), false);
+        stats.Add(&first, nullptr, 1);
+        EXPECT_EQ(stats.TimeOf(stamp), seconds) << first << " " << stamp;
+    }
 }
 
 // Block by block as the converter reads, the figures are those of all values at once, within 1e-9
