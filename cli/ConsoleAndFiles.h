@@ -1,6 +1,6 @@
 #pragma once
 
-// The converter's seam to the operating system: its standard streams and the identity of files.
+// The converter's seam to the operating system: its standard streams and how paths show.
 // Implemented by ConsoleAndFiles_posix.cpp and ConsoleAndFiles_win.cpp.
 
 #include <cstddef>
@@ -24,16 +24,6 @@ std::size_t TerminalColumns(Stream stream);
 // UTF-8 text for a person: a console shows it in its own characters, elsewhere the bytes go out.
 // False with the system's reason in error, when given, on failure.
 bool WriteText(Stream stream, std::string_view utf8, std::string* error = nullptr);
-
-// What tells one file from every other, whatever its names (device and inode, or volume and
-// file index); empty when the file cannot be reached.
-std::string FileIdentity(const std::filesystem::path& path);
-
-// Tests: FileIdentity as on a file system without 128-bit file IDs (FAT, Windows 7).
-void WithoutFileIdsForTesting(bool without);
-
-// Whether path names the very file standard output writes to.
-bool IsStandardOutput(const std::filesystem::path& path);
 
 // A path as UTF-8 text for messages.
 std::string DisplayPath(const std::filesystem::path& path);

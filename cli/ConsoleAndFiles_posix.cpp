@@ -1,7 +1,6 @@
 #include "ConsoleAndFiles.h"
 
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,26 +50,6 @@ bool WriteText(Stream stream, std::string_view utf8, std::string* error) {
     if (error) *error = reason;
     return written;
 }
-
-namespace {
-
-std::string IdentityOf(const struct stat& file) {
-    return std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino);
-}
-
-}  // namespace
-
-std::string FileIdentity(const std::filesystem::path& path) {
-    struct stat file {};
-    return ::stat(path.c_str(), &file) == 0 ? IdentityOf(file) : std::string();
-}
-
-bool IsStandardOutput(const std::filesystem::path& path) {
-    struct stat output {};
-    return ::fstat(1, &output) == 0 && FileIdentity(path) == IdentityOf(output);
-}
-
-void WithoutFileIdsForTesting(bool) {}
 
 std::string DisplayPath(const std::filesystem::path& path) {
     return path.native();

@@ -17,6 +17,7 @@
 #include "BlockWriter.h"
 #include "ConsoleAndFiles.h"
 #include "Conversion.h"
+#include "FileIdentity.h"
 #include "LoadedRecording.h"
 #include "Platform.h"
 #include "Progress.h"
@@ -310,7 +311,7 @@ bool ExportToFile(const fs::path& recording, const fs::path& named, const Comman
     if (!CheckIsRegularFile(recording)) return false;
     if (const fs::path* other = recordings.Find(named)) {
         const std::string file = std::string("the ") + exported.kind + " file";
-        return Fail(recording, FileIdentity(*other) == FileIdentity(recording)
+        return Fail(recording, IsSameFile(*other, recording)
                                    ? file + " would replace the recording itself"
                                    : file + " would replace the recording " + Name(*other));
     }

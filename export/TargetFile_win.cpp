@@ -274,6 +274,12 @@ bool TargetFile::ReplaceTarget() {
     for (unsigned attempt = 1; backup.empty() || Exists(backup); ++attempt) {
         backup = PendingNameFor(m_final, 100 + attempt);
     }
+    // Windows gives the new file the earlier one's attributes; Wine keeps the new file's own.
+    const DWORD earlier = ::GetFileAttributesW(m_final.c_str());
+    if (const DWORD kept = earlier & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        earlier != INVALID_FILE_ATTRIBUTES && kept != 0) {
+        ::SetFileAttributesW(m_temporary.c_str(), kept);
+    }
     DWORD error = 0;
     for (int attempt = 0;; ++attempt) {
         error = static_cast<DWORD>(InjectedTargetFault(TargetStep::Replace));

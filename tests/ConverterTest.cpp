@@ -18,6 +18,7 @@
 #include "ConsoleAndFiles.h"
 #include "Converter.h"
 #include "FailingAllocator.h"
+#include "FileIdentity.h"
 #include "MemoryFile.h"
 #include "PlotSvg.h"
 #include "Process.h"

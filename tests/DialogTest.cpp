@@ -31,6 +31,7 @@ namespace {
 const std::wstring
     kReadFailed = L"读取文件失败，可能是文件被占用或格式错误！",
     kNoData = L"没有数据可导出!", kExported = L"导出成功", kNone,
+    kItself = L"导出失败，目标文件就是已载入的数据文件本身！",
     kDiskFull = SystemErrorMessage(ERROR_DISK_FULL),
     kSummary = L"Tavomir Morvanex A 2 acceleration gen\r\n数量：20000\r\n时间：是\r\n数据列：3\r\n";
 
@@ -74,9 +75,18 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     const std::string walk = GenerateRecording({.samples = 20'000});
     for (const char* name : {"walk.bin", "held.bin", "deleted.bin"}) WriteFile(dir / name, walk);
     const std::string earlier = "earlier export";
-    for (const char* name : {"kept.csv", "held.csv", "readonly.csv"})
+    for (const char* name : {"kept.csv", "held.csv"}) WriteFile(dir / name, earlier);
+    // Kept as they are, though Wine's replacement forgets them.
+    const std::map<std::string, DWORD> attributes = {
+        {"readonly.csv", FILE_ATTRIBUTE_READONLY},
+        {"hidden.csv", FILE_ATTRIBUTE_HIDDEN},
+        {"system.csv", FILE_ATTRIBUTE_SYSTEM},
+        {"both.csv", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}};
+    for (const auto& [name, attribute] : attributes) {
         WriteFile(dir / name, earlier);
-    SetFileAttributesW((dir / "readonly.csv").c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW((dir / name).c_str(), attribute);
+    }
+    fs::create_hard_link(dir / "walk.bin", dir / "walk-link.csv");
     WriteFile(dir / "bad.bin", GenerateRecording({.variant = "B"}));
     fs::create_directory(dir / "folder.bin");
     const auto hold = [&](const char* name) {  // open without sharing, as another program may
@@ -93,6 +103,11 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
         {IDC_BROWSE, "", L"", kSummary},
         {IDC_EXPORT_CSV, "out.csv", kExported, kSummary},
         {IDC_EXPORT_CSV, "out.csv", kExported, kSummary},
+        {IDC_EXPORT_CSV, "walk.bin", kItself, kSummary},  // the recording itself, by any name
+        {IDC_EXPORT_CSV, "walk-link.csv", kItself, kSummary},
+        {IDC_EXPORT_CSV, "hidden.csv", kExported, kSummary},
+        {IDC_EXPORT_CSV, "system.csv", kExported, kSummary},
+        {IDC_EXPORT_CSV, "both.csv", kExported, kSummary},
         {IDC_EXPORT_CSV, "missing/out.csv", SystemErrorMessage(ERROR_PATH_NOT_FOUND), kSummary},
         {IDC_EXPORT_CSV, "a<b>.csv", SystemErrorMessage(ERROR_INVALID_NAME), kSummary},
         {IDC_EXPORT_CSV, "kept.csv", kDiskFull, kSummary, Step::diskFull},
@@ -211,15 +226,18 @@ TEST(Dialog, BrowseExportAndEveryFailure) {
     SetUiTestSeam(nullptr);
     SetTargetFaultForTesting(nullptr);
     for (const HANDLE file : held) CloseHandle(file);
-    EXPECT_TRUE(GetFileAttributesW((dir / "readonly.csv").c_str()) & FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesW((dir / "readonly.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (const auto& [name, attribute] : attributes) {
+        EXPECT_EQ(GetFileAttributesW((dir / name).c_str()) & ~FILE_ATTRIBUTE_ARCHIVE, attribute)
+            << name;
+        SetFileAttributesW((dir / name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
     const std::string csv = DialogCsvOf(dir / "walk.bin");
-    const std::map<std::string, std::string> exports = {{"out.csv", csv},
-                                                        {"kept.csv", earlier},
-                                                        {"held.csv", earlier},
-                                                        {"dropped.csv", csv},
-                                                        {"readonly.csv", earlier}};
-    std::vector<std::string> names = {"bad.bin", "folder.bin", "held.bin", "walk.bin"};
+    const std::map<std::string, std::string> exports = {
+        {"out.csv", csv},         {"kept.csv", earlier},   {"held.csv", earlier},
+        {"dropped.csv", csv},     {"hidden.csv", csv},     {"system.csv", csv},
+        {"both.csv", csv},        {"walk-link.csv", walk}, {"walk.bin", walk},
+        {"readonly.csv", earlier}};
+    std::vector<std::string> names = {"bad.bin", "folder.bin", "held.bin"};
     for (const auto& [name, text] : exports) {
         EXPECT_TRUE(ReadFile(dir / name) == text) << name;
         names.push_back(name);

@@ -6,6 +6,7 @@
 #include "AboutDlg.h"
 #include "CsvExport.h"
 #include "FileDialog.h"
+#include "FileIdentity.h"
 #include "MessageBox.h"
 #include "ReplaceFile.h"
 
@@ -130,6 +131,10 @@ void COscimoExporterDlg::OnExportCsv() {
     CFileDialog dialog(FALSE, L".csv", suggestion.c_str(), OFN_OVERWRITEPROMPT | OFN_ENABLESIZING,
                        L"CSV Files(*.csv)|*.csv||", this);
     if (dialog.DoModal() != IDOK) return;
+    if (IsSameFile(dialog.GetPathName(), m_strFilePath)) {
+        AfxMessageBox(L"导出失败，目标文件就是已载入的数据文件本身！");
+        return;
+    }
 
     // Written beside the target and moved over it only once complete: a failed export keeps
     // an earlier file as it was. Write and close failures raise and are reported by the layer.
