@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Platform.h"
+#include "SystemError.h"
 
 namespace {
 

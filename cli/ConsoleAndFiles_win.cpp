@@ -1,5 +1,5 @@
 #include "ConsoleAndFiles.h"
-#include "TargetFile.h"
+#include "SystemError.h"
 
 #include <windows.h>
 

@@ -22,6 +22,7 @@
 #include "Platform.h"
 #include "Progress.h"
 #include "StatsReport.h"
+#include "SystemError.h"
 #include "TargetFile.h"
 #include "Utf8.h"
 #include "Version.h"

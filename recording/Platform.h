@@ -1,7 +1,7 @@
 #pragma once
 
-// The one seam between the core and the operating system: file opening, text conversion and how
-// a write past the file size limit ends.
+// What reading a recording asks of the operating system: opening, sizing and seeking a file, and
+// turning file names and header bytes into text.
 // Implemented by Platform_posix.cpp and Platform_win.cpp.
 
 #include <cstdint>
@@ -40,7 +40,3 @@ bool SeekFile(std::FILE* file, std::uint64_t offset);
 // Tells the system that a large block about to be filled is best backed by large pages, which
 // takes most of the cost of first touching it away; a hint that may do nothing.
 void PrepareLargeBlock(void* data, std::size_t bytes);
-
-// Makes a write past the file size limit (ulimit -f) fail, to be reported, instead of killing
-// the process; for the whole process, once any writer of files or standard output calls it.
-void FailWritesPastFileSizeLimit();

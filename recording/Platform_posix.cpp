@@ -7,8 +7,6 @@
 
 #include <cerrno>
 
-#include <csignal>
-
 #include "Utf8.h"
 
 FilePtr OpenForReading(const std::filesystem::path& path) {
@@ -53,10 +51,4 @@ void PrepareLargeBlock(void* data, std::size_t bytes) {
     const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHugePage - 1);
     if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
-
-void FailWritesPastFileSizeLimit() {
-    // Ignored, SIGXFSZ leaves the write to fail with EFBIG.
-    static const auto ignored = ::signal(SIGXFSZ, SIG_IGN);
-    (void)ignored;
 }

@@ -53,7 +53,3 @@ bool SeekFile(std::FILE* file, std::uint64_t offset) {
 void PrepareLargeBlock(void*, std::size_t) {
     // Large pages need a privilege ordinary users do not hold; nothing to do.
 }
-
-void FailWritesPastFileSizeLimit() {
-    // No signal here: such a write fails by itself.
-}

@@ -10,6 +10,7 @@
 #endif
 
 #include "Process.h"
+#include "SystemError.h"
 #include "TargetFile.h"
 #include "TempDir.h"
 

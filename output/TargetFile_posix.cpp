@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "PendingName.h"
-#include "Platform.h"
+#include "SystemError.h"
 #include "TargetFile.h"
 
 namespace fs = std::filesystem;
@@ -199,10 +199,6 @@ void CopyExtendedAttributes(int from, int to) {
 }
 
 }  // namespace
-
-std::string SystemErrorText(int code) {
-    return std::strerror(code);
-}
 
 bool IsReservedDeviceName(const fs::path&) {
     return false;  // devices here are files like any other, told apart by their type

@@ -26,9 +26,6 @@ struct TargetProblem {
     int code = 0;
 };
 
-// The system's text for one of its error codes, as UTF-8: one clause, no line end or period.
-std::string SystemErrorText(int code);
-
 // Whether a name opens a device whatever folder it stands in (NUL, CON, COM1: on Windows).
 bool IsReservedDeviceName(const std::filesystem::path& path);
 

@@ -7,6 +7,7 @@
 
 #include "PendingName.h"
 #include "SystemErrorMessage.h"
+#include "SystemError.h"
 #include "TargetFile.h"
 #include "Utf8.h"
 
@@ -117,13 +118,6 @@ bool SetSize(HANDLE file, LONGLONG size) {
 constexpr DWORD kTargetAccess = GENERIC_READ | GENERIC_WRITE;
 
 }  // namespace
-
-std::string SystemErrorText(int code) {
-    // A clause in a line of the converter's, as strerror's texts are: no closing period.
-    std::wstring message = SystemErrorMessage(static_cast<DWORD>(code));
-    while (message.size() > 1 && message.back() == L'.') message.pop_back();
-    return Utf8FromWide(message);
-}
 
 bool IsReservedDeviceName(const fs::path& path) {
     const std::wstring& whole = path.native();

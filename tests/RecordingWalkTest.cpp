@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include "RecordingGenerator.h"
+#include "RecordingWalk.h"
+#include "SampleReader.h"
+#include "TempDir.h"
+
+namespace {
+
+// Streamed, each block carries its own samples and none of the earlier blocks', as planned.
+TEST(RecordingWalk, HandsOnEachBlockAlone) {
+    TempDir dir;
+    const RecordingSpec spec{.samples = 70'001};
+    WriteFile(dir / "rec.bin", GenerateRecording(spec));
+    for (const WalkPlan plan :
+         {WalkPlan{.stamps = true}, WalkPlan{.times = false, .stamps = true}}) {
+        std::string header;
+        std::vector<std::uint64_t> stamps;
+        std::vector<double> times;
+        std::vector<SampleRow> rows;
+        std::uint64_t seen = 0;
+        const auto onBlock = [&](const WalkBlock& block) {
+            const std::uint64_t last = block.decoded - 1, size = block.rows.size();
+            EXPECT_EQ(std::tuple(block.decoded - seen, block.stamps.size(), block.times.size()),
+                      std::tuple(size, size, plan.times ? size : 0));
+            EXPECT_EQ(block.stamps.back(), GeneratedStamp(spec, last));
+            EXPECT_EQ(block.rows.back().values[2], GeneratedValue(spec, last, 2));
+            seen = block.decoded;
+            return true;
+        };
+        const Walk walk =
+            WalkRecording(dir / "rec.bin", plan, {header, stamps, times, rows}, nullptr, onBlock);
+        EXPECT_EQ(std::tuple(walk, seen), std::tuple(Walk::Finished, spec.samples));
+    }
+}
+
+}  // namespace
