@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "PendingName.h"
-#include "SystemErrorMessage.h"
 #include "SystemError.h"
+#include "SystemErrorMessage.h"
 #include "TargetFile.h"
 #include "Utf8.h"
 
