@@ -50,7 +50,7 @@ bool RunBatch(const Batch& batch) {
     for (std::size_t i = 0; i < batch.jobs; ++i) {
         if (slots.empty() || !batch.mayShare(i)) {
             while (!running.empty()) finishOldest();
-            allSucceeded = batch.run(i, nullptr) && allSucceeded;
+            allSucceeded = batch.run(i, Job{nullptr, batch.threadsAlone, true}) && allSucceeded;
             continue;
         }
         if (idle.empty()) finishOldest();
@@ -58,7 +58,9 @@ bool RunBatch(const Batch& batch) {
         idle.pop_back();
         running.push_back(slot);
         slot->messages.clear();
-        slot->worker.Start([&batch, slot, i] { slot->succeeded = batch.run(i, &slot->messages); });
+        slot->worker.Start([&batch, slot, i] {
+            slot->succeeded = batch.run(i, Job{&slot->messages, 1, false});
+        });
     }
     while (!running.empty()) finishOldest();
     return allSucceeded;

@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
 #include <algorithm>
+#include <array>
+#include <set>
 #include <string_view>
 
 namespace {
@@ -31,18 +33,146 @@ bool ParseNumber(const NativeString& argument, int low, int high, int& number) {
 
 using Mode = CommandLine::Mode;
 
-// The option that asks for each mode; CSV is what no option asks for.
-const char* ModeOption(Mode mode) {
-    switch (mode) {
-        case Mode::Summary:
-            return "--summary";
-        case Mode::Stats:
-            return "--stats";
-        case Mode::Plot:
-            return "--plot";
-        case Mode::Csv:
+// What an option does to the line.
+enum class Does { Set, AskMode, RoundTrip, Digits, Threads, Output };
+
+struct Option {
+    std::string_view name;
+    Does does;
+    int most = 0;                       // Digits, Threads: the largest number; the least is 1
+    bool CommandLine::*flag = nullptr;  // Set: the flag it sets
+    Mode mode = Mode::Csv;              // AskMode: the mode; CSV is what no option asks for
+};
+
+const Option kOptions[] = {
+    {"-f", Does::Set, 0, &CommandLine::force},
+    {"-q", Does::Set, 0, &CommandLine::quiet},
+    {"--json", Does::Set, 0, &CommandLine::json},
+    {"--stamps", Does::Set, 0, &CommandLine::stamps},
+    {"-h", Does::Set, 0, &CommandLine::help},
+    {"--help", Does::Set, 0, &CommandLine::help},
+    {"--version", Does::Set, 0, &CommandLine::version},
+    {"--summary", Does::AskMode, 0, nullptr, Mode::Summary},
+    {"--stats", Does::AskMode, 0, nullptr, Mode::Stats},
+    {"--plot", Does::AskMode, 0, nullptr, Mode::Plot},
+    {"--round-trip", Does::RoundTrip},
+    {"--digits", Does::Digits, 17},
+    {"--threads", Does::Threads, 256},
+    {"-o", Does::Output},
+};
+
+// Options that do not go together, checked in this order once the line is read: one of these
+// with one of those, or, where these need those, one of these without any of those. A message
+// names the first of each group that was given.
+struct Conflict {
+    std::array<std::string_view, 3> these;
+    std::array<std::string_view, 3> those;
+    bool needs = false;
+    const char* why = "";
+};
+
+const Conflict kConflicts[] = {
+    {{"--digits"}, {"--round-trip"}},
+    // The number styles and the stamp column shape a CSV; the other modes write none.
+    {{"--digits", "--round-trip", "--stamps"}, {"--summary", "--stats", "--plot"}},
+    {{"--json"}, {"--stats"}, true},
+    {{"-o"}, {"--summary", "--stats"}, false, " (they print to standard output)"},
+};
+
+// The options given, by their names in kOptions.
+using Given = std::set<std::string_view>;
+
+std::string_view FirstGiven(const std::array<std::string_view, 3>& group, const Given& given) {
+    for (std::string_view name : group) {
+        if (given.count(name)) return name;
+    }
+    return {};
+}
+
+// How the options given break conflict; "" when they do not.
+std::string Broken(const Conflict& conflict, const Given& given) {
+    const std::string these(FirstGiven(conflict.these, given));
+    const std::string those(FirstGiven(conflict.those, given));
+    if (these.empty()) return "";
+    if (conflict.needs) {
+        return those.empty() ? these + " goes with " + std::string(conflict.those[0]) + " only"
+                             : "";
+    }
+    return those.empty() ? "" : these + " and " + those + " do not go together" + conflict.why;
+}
+
+const Option* Find(const NativeString& argument) {
+    for (const Option& option : kOptions) {
+        if (Is(argument, option.name)) return &option;
+    }
+    return nullptr;
+}
+
+std::string_view ModeOption(Mode mode) {
+    for (const Option& option : kOptions) {
+        if (option.does == Does::AskMode && option.mode == mode) return option.name;
+    }
+    return {};
+}
+
+// What an option that takes the argument after it takes, in the words of its messages; "" for
+// an option that takes none.
+std::string Operand(const Option& option) {
+    if (option.does == Does::Output) return "a file name";
+    return option.most ? "a number from 1 to " + std::to_string(option.most) : "";
+}
+
+// Does what option asks of the line, with the argument after it, if any (null past the end).
+// "" when it can, else why not.
+std::string Apply(const Option& option, const NativeString* operand, Given& given,
+                  CommandLine& line) {
+    const std::string name(option.name);
+    const std::string takes = Operand(option);
+    if (!takes.empty()) {
+        // -o's empty name is no name at all; a number's is one that is not a number.
+        if (!operand || (option.does == Does::Output && operand->empty())) {
+            return "option " + name + " needs " + takes;
+        }
+        if (given.count(option.name)) return "option " + name + " given twice";
+    }
+    given.insert(option.name);
+    int number = 0;
+    if (option.most && !ParseNumber(*operand, 1, option.most, number)) {
+        return "option " + name + " needs " + takes + ", not " + Narrow(*operand);
+    }
+    switch (option.does) {
+        case Does::Set:
+            line.*option.flag = true;
+            break;
+        case Does::AskMode:
+            if (line.mode != Mode::Csv && line.mode != option.mode) {
+                return std::string(ModeOption(line.mode)) + " and " + name + " do not go together";
+            }
+            line.mode = option.mode;
+            break;
+        case Does::RoundTrip:
+            line.cellStyle = CellStyle::RoundTrip();
+            break;
+        case Does::Digits:
+            line.cellStyle = CellStyle::WithDigits(number);
+            break;
+        case Does::Threads:
+            line.threads = static_cast<unsigned>(number);
+            break;
+        case Does::Output:
+            line.output.emplace(*operand);
             break;
     }
+    return "";
+}
+
+// Why a whole line that help or the version does not answer cannot run; "" when it can.
+std::string Unrunnable(const CommandLine& line, const Given& given) {
+    if (line.recordings.empty()) return "no recording given";
+    for (const Conflict& conflict : kConflicts) {
+        if (std::string broken = Broken(conflict, given); !broken.empty()) return broken;
+    }
+    if (line.output && line.recordings.size() > 1) return "-o takes exactly one recording";
     return "";
 }
 
@@ -73,101 +203,30 @@ const char kUsageText[] =
 
 bool ParseCommandLine(const std::vector<NativeString>& arguments, CommandLine& line,
                       std::string& error) {
+    Given given;
     bool optionsEnded = false;
-    bool digitsGiven = false;
-    bool threadsGiven = false;
-    bool roundTrip = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const NativeString& argument = arguments[i];
         if (optionsEnded || argument.empty() || argument[0] != '-' || Is(argument, "-")) {
             line.recordings.emplace_back(argument);
-        } else if (Is(argument, "--")) {
+            continue;
+        }
+        if (Is(argument, "--")) {
             optionsEnded = true;
-        } else if (Is(argument, "-f")) {
-            line.force = true;
-        } else if (Is(argument, "-q")) {
-            line.quiet = true;
-        } else if (Is(argument, "--summary") || Is(argument, "--stats") || Is(argument, "--plot")) {
-            const Mode mode = Is(argument, "--summary") ? Mode::Summary
-                              : Is(argument, "--stats") ? Mode::Stats
-                                                        : Mode::Plot;
-            if (line.mode != Mode::Csv && line.mode != mode) {
-                error = std::string(ModeOption(line.mode)) + " and " + ModeOption(mode) +
-                        " do not go together";
-                return false;
-            }
-            line.mode = mode;
-        } else if (Is(argument, "--json")) {
-            line.json = true;
-        } else if (Is(argument, "--stamps")) {
-            line.stamps = true;
-        } else if (Is(argument, "-h") || Is(argument, "--help")) {
-            line.help = true;
-        } else if (Is(argument, "--version")) {
-            line.version = true;
-        } else if (Is(argument, "--round-trip")) {
-            roundTrip = true;
-            line.cellStyle = CellStyle::RoundTrip();
-        } else if (Is(argument, "--digits") || Is(argument, "--threads")) {
-            const bool digits = Is(argument, "--digits");
-            const std::string option = Narrow(argument);
-            const std::string range = digits ? "1 to 17" : "1 to 256";
-            bool& given = digits ? digitsGiven : threadsGiven;
-            int number = 0;
-            if (i + 1 == arguments.size()) {
-                error = "option " + option + " needs a number from " + range;
-                return false;
-            }
-            if (given) {
-                error = "option " + option + " given twice";
-                return false;
-            }
-            if (!ParseNumber(arguments[++i], 1, digits ? 17 : 256, number)) {
-                error = "option " + option + " needs a number from " + range + ", not " +
-                        Narrow(arguments[i]);
-                return false;
-            }
-            given = true;
-            if (digits) {
-                line.cellStyle = CellStyle::WithDigits(number);
-            } else {
-                line.threads = static_cast<unsigned>(number);
-            }
-        } else if (Is(argument, "-o")) {
-            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
-                error = "option -o needs a file name";
-                return false;
-            }
-            if (line.output) {
-                error = "option -o given twice";
-                return false;
-            }
-            line.output.emplace(arguments[++i]);
-        } else {
+            continue;
+        }
+        const Option* option = Find(argument);
+        if (!option) {
             error = "unknown option " + Narrow(argument);
             return false;
         }
+        const bool takesOne = !Operand(*option).empty();
+        const NativeString* operand =
+            !takesOne || i + 1 == arguments.size() ? nullptr : &arguments[++i];
+        error = Apply(*option, operand, given, line);
+        if (!error.empty()) return false;
     }
     if (line.help || line.version) return true;
-    if (line.recordings.empty()) {
-        error = "no recording given";
-    } else if (digitsGiven && roundTrip) {
-        error = "--digits and --round-trip do not go together";
-    } else if ((digitsGiven || roundTrip || line.stamps) && line.mode != Mode::Csv) {
-        // The number styles and the stamp column shape a CSV; the other modes write none.
-        error = std::string(digitsGiven ? "--digits"
-                            : roundTrip ? "--round-trip"
-                                        : "--stamps") +
-                " and " + ModeOption(line.mode) + " do not go together";
-    } else if (line.json && line.mode != Mode::Stats) {
-        error = "--json goes with --stats only";
-    } else if (line.output && (line.mode == Mode::Summary || line.mode == Mode::Stats)) {
-        error = std::string("-o and ") + ModeOption(line.mode) +
-                " do not go together (they print to standard output)";
-    } else if (line.output && line.recordings.size() > 1) {
-        error = "-o takes exactly one recording";
-    } else {
-        return true;
-    }
-    return false;
+    error = Unrunnable(line, given);
+    return error.empty();
 }

@@ -62,39 +62,36 @@ std::string Name(const fs::path& path) {
     return Shown(Stream::Error, DisplayPath(path));
 }
 
-// Where this thread's messages go: standard error, or the messages of a recording converted
-// beside others, put out in the batch's order.
-thread_local std::string* t_messages = nullptr;
-
-void Report(const std::string& message) {
+// A message of job: to standard error, or held with the job's others for the batch's order.
+void Report(const Job& job, const std::string& message) {
     const std::string line = std::string(kProgram) + ": " + message + "\n";
-    if (t_messages) {
-        *t_messages += line;
+    if (job.messages) {
+        *job.messages += line;
     } else {
         WriteText(Stream::Error, line);
     }
 }
 
-bool Fail(const fs::path& recording, const std::string& reason) {
-    Report(Name(recording) + ": " + reason);
+bool Fail(const Job& job, const fs::path& recording, const std::string& reason) {
+    Report(job, Name(recording) + ": " + reason);
     return false;
 }
 
 // Pipes, devices and folders are refused: reading them could block forever or mean nothing.
-bool CheckIsRegularFile(const fs::path& recording) {
+bool CheckIsRegularFile(const Job& job, const fs::path& recording) {
     std::error_code error;
     const fs::file_status status = fs::status(recording, error);
     if (!IsReservedDeviceName(recording) &&
         (error || !fs::exists(status) || fs::is_regular_file(status))) {
         return true;
     }
-    return Fail(recording, "not a regular file");
+    return Fail(job, recording, "not a regular file");
 }
 
 // Writing to standard output while reading the same file would read the CSV back without end.
-bool CheckIsNotStandardOutput(const fs::path& recording) {
+bool CheckIsNotStandardOutput(const Job& job, const fs::path& recording) {
     return !IsStandardOutput(recording) ||
-           Fail(recording, "standard output is the recording itself");
+           Fail(job, recording, "standard output is the recording itself");
 }
 
 // The recordings of the run by identity, found once: a target that is any of them would destroy
@@ -207,16 +204,10 @@ std::string Describe(const fs::path& named, const TargetProblem& problem) {
     }
 }
 
-// Whether this thread converts a recording beside others: it then has one thread, and its
-// messages wait their turn.
-bool SharesTheMachine() {
-    return t_messages != nullptr;
-}
-
 // Progress goes to standard error only when a person watches it there, never onto a terminal
 // that shows the CSV itself, and not for recordings converted side by side (they are small).
-bool WantsProgress(const CommandLine& line, bool csvToStandardOutput) {
-    return !line.quiet && !SharesTheMachine() && IsTerminal(Stream::Error) &&
+bool WantsProgress(const CommandLine& line, const Job& job, bool csvToStandardOutput) {
+    return !line.quiet && job.progress && IsTerminal(Stream::Error) &&
            !(csvToStandardOutput && IsTerminal(Stream::Output));
 }
 
@@ -240,34 +231,38 @@ private:
     std::optional<Progress> m_progress;
 };
 
-bool Summarise(const fs::path& recording, const CommandLine& line) {
-    if (!CheckIsRegularFile(recording) || !CheckIsNotStandardOutput(recording)) return false;
+bool Summarise(const fs::path& recording, const CommandLine& line, const Job& job) {
+    if (!CheckIsRegularFile(job, recording) || !CheckIsNotStandardOutput(job, recording)) {
+        return false;
+    }
     std::string header;
     std::uint64_t samples = 0;
     std::int32_t columns = 0;
     ReadProblem problem;
-    ProgressLine progress(recording, WantsProgress(line, false));
+    ProgressLine progress(recording, WantsProgress(line, job, false));
     const bool summarised =
         SummariseRecording(recording, progress.Get(), header, samples, columns, problem);
     progress.Finish();
-    if (!summarised) return Fail(recording, DescribeReadProblem(problem));
+    if (!summarised) return Fail(job, recording, DescribeReadProblem(problem));
     const std::wstring summary =
         FormatSummaryText(Shown(Stream::Output, header), samples, true, columns);
     std::string error;
     return WriteText(Stream::Output, Utf8FromWide(summary), &error) ||
-           Fail(recording, "cannot write to standard output: " + error);
+           Fail(job, recording, "cannot write to standard output: " + error);
 }
 
 // The health report, as text or one line of JSON, on standard output.
-bool Analyse(const fs::path& recording, const CommandLine& line) {
-    if (!CheckIsRegularFile(recording) || !CheckIsNotStandardOutput(recording)) return false;
+bool Analyse(const fs::path& recording, const CommandLine& line, const Job& job) {
+    if (!CheckIsRegularFile(job, recording) || !CheckIsNotStandardOutput(job, recording)) {
+        return false;
+    }
     std::string header;
     std::optional<RecordingStats> stats;
     ReadProblem problem;
-    ProgressLine progress(recording, WantsProgress(line, false));
+    ProgressLine progress(recording, WantsProgress(line, job, false));
     const bool analysed = AnalyseRecording(recording, progress.Get(), header, stats, problem);
     progress.Finish();
-    if (!analysed) return Fail(recording, DescribeReadProblem(problem));
+    if (!analysed) return Fail(job, recording, DescribeReadProblem(problem));
     // The header as the summary shows it, in the system's code page.
     const std::string shownHeader = Utf8FromWide(WideFromNarrow(header));
     const std::string report = line.json
@@ -276,7 +271,7 @@ bool Analyse(const fs::path& recording, const CommandLine& line) {
                                                      Shown(Stream::Output, shownHeader), *stats);
     std::string error;
     return WriteText(Stream::Output, report, &error) ||
-           Fail(recording, "cannot write to standard output: " + error);
+           Fail(job, recording, "cannot write to standard output: " + error);
 }
 
 // What a mode writes for a recording: its CSV or its picture, and the file kind messages name.
@@ -287,54 +282,57 @@ struct Export {
         write;
 };
 
-bool ExportToStandardOutput(const fs::path& recording, const CommandLine& line,
+bool ExportToStandardOutput(const fs::path& recording, const CommandLine& line, const Job& job,
                             const Export& exported) {
-    if (!CheckIsRegularFile(recording) || !CheckIsNotStandardOutput(recording)) return false;
+    if (!CheckIsRegularFile(job, recording) || !CheckIsNotStandardOutput(job, recording)) {
+        return false;
+    }
     StandardOutputFile out;
     ReadProblem problem;
     std::uint64_t samples = 0;
-    ProgressLine progress(recording, WantsProgress(line, true));
+    ProgressLine progress(recording, WantsProgress(line, job, true));
     const ConversionOutcome outcome = exported.write(out, progress.Get(), problem, samples);
     progress.Finish();
     switch (outcome) {
         case ConversionOutcome::Converted:
             return true;
         case ConversionOutcome::ReadFailed:
-            return Fail(recording, DescribeReadProblem(problem));
+            return Fail(job, recording, DescribeReadProblem(problem));
         case ConversionOutcome::WriteFailed:
             break;
     }
-    return Fail(recording, "cannot write to standard output: " + out.error);
+    return Fail(job, recording, "cannot write to standard output: " + out.error);
 }
 
 bool ExportToFile(const fs::path& recording, const fs::path& named, const CommandLine& line,
-                  RecordingsOfTheRun& recordings, const Export& exported) {
-    if (!CheckIsRegularFile(recording)) return false;
+                  const Job& job, RecordingsOfTheRun& recordings, const Export& exported) {
+    if (!CheckIsRegularFile(job, recording)) return false;
     if (const fs::path* other = recordings.Find(named)) {
         const std::string file = std::string("the ") + exported.kind + " file";
-        return Fail(recording, IsSameFile(*other, recording)
-                                   ? file + " would replace the recording itself"
-                                   : file + " would replace the recording " + Name(*other));
+        return Fail(job, recording,
+                    IsSameFile(*other, recording)
+                        ? file + " would replace the recording itself"
+                        : file + " would replace the recording " + Name(*other));
     }
     LazyTarget out(named, line.force ? TargetFile::IfExists::Replace : TargetFile::IfExists::Keep);
     ReadProblem problem;
     std::uint64_t samples = 0;
-    ProgressLine progress(recording, WantsProgress(line, false));
+    ProgressLine progress(recording, WantsProgress(line, job, false));
     const ConversionOutcome outcome = exported.write(out, progress.Get(), problem, samples);
     progress.Finish();
     if (outcome == ConversionOutcome::ReadFailed) {
-        return Fail(recording, DescribeReadProblem(problem));
+        return Fail(job, recording, DescribeReadProblem(problem));
     }
     const bool committed = outcome != ConversionOutcome::WriteFailed && out.Commit();
     // Said even with -q: the only whole copy of a file's earlier contents may be there.
     if (out.file && !out.file->Backup().empty()) {
-        Report(Name(out.file->Backup()) + " holds earlier contents of " + Name(named) +
-               ", kept from a rewrite that did not finish");
+        Report(job, Name(out.file->Backup()) + " holds earlier contents of " + Name(named) +
+                        ", kept from a rewrite that did not finish");
     }
-    if (!committed) return Fail(recording, Describe(named, out.problem));
+    if (!committed) return Fail(job, recording, Describe(named, out.problem));
     if (!line.quiet) {
-        Report(Name(recording) + " -> " + Name(named) + ": " + std::to_string(samples) +
-               " samples");
+        Report(job, Name(recording) + " -> " + Name(named) + ": " + std::to_string(samples) +
+                        " samples");
     }
     return true;
 }
@@ -345,22 +343,22 @@ fs::path TargetOf(const fs::path& recording, const CommandLine& line) {
     return target += line.mode == CommandLine::Mode::Plot ? ".svg" : ".csv";
 }
 
-bool Process(const fs::path& recording, const CommandLine& line, RecordingsOfTheRun& recordings) {
-    if (line.mode == CommandLine::Mode::Summary) return Summarise(recording, line);
-    if (line.mode == CommandLine::Mode::Stats) return Analyse(recording, line);
+bool Process(const fs::path& recording, const CommandLine& line, const Job& job,
+             RecordingsOfTheRun& recordings) {
+    if (line.mode == CommandLine::Mode::Summary) return Summarise(recording, line, job);
+    if (line.mode == CommandLine::Mode::Stats) return Analyse(recording, line, job);
     const bool plot = line.mode == CommandLine::Mode::Plot;
     const Export exported{
         plot ? "SVG" : "CSV",
         [&](OutputFile& out, Progress* progress, ReadProblem& problem, std::uint64_t& samples) {
             return plot ? PlotRecording(recording, out, progress, problem, samples)
-                        : ConvertRecording(recording, out, line.cellStyle, line.stamps,
-                                           SharesTheMachine() ? 1 : line.threads, progress, problem,
-                                           samples);
+                        : ConvertRecording(recording, out, line.cellStyle, line.stamps, job.threads,
+                                           progress, problem, samples);
         }};
     if (line.output && line.output->native() == fs::path("-").native()) {
-        return ExportToStandardOutput(recording, line, exported);
+        return ExportToStandardOutput(recording, line, job, exported);
     }
-    return ExportToFile(recording, TargetOf(recording, line), line, recordings, exported);
+    return ExportToFile(recording, TargetOf(recording, line), line, job, recordings, exported);
 }
 
 // Recordings converted side by side at most: a batch's small files keep every core busy.
@@ -380,7 +378,7 @@ int Run(const std::vector<NativeString>& arguments) {
     CommandLine line;
     std::string error;
     if (!ParseCommandLine(arguments, line, error)) {
-        Report(error + "\nTry 'oscimo2csv --help'.");
+        Report(Job{}, error + "\nTry 'oscimo2csv --help'.");
         return 2;
     }
     if (line.help || line.version) {
@@ -388,7 +386,7 @@ int Run(const std::vector<NativeString>& arguments) {
                                      ? std::string(kUsageText)
                                      : std::string(kProgram) + " " + OSCIMO_VERSION_STRING + "\n";
         if (WriteText(Stream::Output, text, &error)) return 0;
-        Report("cannot write to standard output: " + error);
+        Report(Job{}, "cannot write to standard output: " + error);
         return 1;
     }
     RecordingsOfTheRun recordings(line.recordings);
@@ -398,6 +396,7 @@ int Run(const std::vector<NativeString>& arguments) {
     Batch batch;
     batch.jobs = line.recordings.size();
     batch.threads = std::min(line.threads ? line.threads : FormattingThreads(), kSideBySide);
+    batch.threadsAlone = line.threads;
     std::optional<std::vector<bool>> waits;  // found once, when jobs may share
     batch.mayShare = [&](std::size_t i) {
         if (!exportsToFiles) return false;
@@ -408,19 +407,15 @@ int Run(const std::vector<NativeString>& arguments) {
         }
         return !(*waits)[i] && IsSmallRecording(line.recordings[i]);
     };
-    batch.run = [&](std::size_t i, std::string* messages) {
+    batch.run = [&](std::size_t i, const Job& job) {
         const fs::path& recording = line.recordings[i];
-        t_messages = messages;
-        bool succeeded = false;
         try {
-            succeeded = Process(recording, line, recordings);
+            return Process(recording, line, job, recordings);
         } catch (const std::bad_alloc&) {
-            Fail(recording, "not enough memory");
+            return Fail(job, recording, "not enough memory");
         } catch (const std::exception& exception) {
-            Fail(recording, exception.what());
+            return Fail(job, recording, exception.what());
         }
-        t_messages = nullptr;
-        return succeeded;
     };
     batch.put = [](const std::string& messages) { WriteText(Stream::Error, messages); };
     const bool allSucceeded = RunBatch(batch);
@@ -434,9 +429,9 @@ int RunConverter(const std::vector<NativeString>& arguments) {
     try {
         return Run(arguments);
     } catch (const std::exception& exception) {
-        Report(exception.what());
+        Report(Job{}, exception.what());
     } catch (...) {
-        Report("unexpected failure");
+        Report(Job{}, "unexpected failure");
     }
     return 1;
 }
