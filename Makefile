@@ -35,7 +35,7 @@ dist: setup build-win32
 	scripts/dist dist build/win32/bin
 
 bench: setup build-native build-win64 build-win32
-	python3 bench/run_benchmarks.py --native build/native --win64 build/win64 --win32 build/win32 \
+	/usr/bin/python3 bench/run_benchmarks.py --native build/native --win64 build/win64 --win32 build/win32 \
 	  --out bench/results.md
 
 screenshots: setup build-win32

@@ -4,11 +4,12 @@ figures from this one run: these machines are noisy, so only ratios within a run
 
     run_benchmarks.py --native build/native [--win64 build/win64] [--win32 build/win32]
                       [--runs 5] [--out FILE] [--scale-only] [--instructions-only]
-                      [--analysis-only]
+                      [--analysis-only] [--python-only]
 
 The scale rows (many recordings, one larger than the converter's memory), the formatter's
 instructions per cell and the analysis rows (--stats and --plot at least 3 times the speed of the
-CSV conversion of the same recording) each have bounds; when one breaks, the tables are still
+CSV conversion of the same recording) and the Python package's read (at most 1.2 times numpy's
+fromfile of the same bytes) each have bounds; when one breaks, the tables are still
 written and the run exits 1 naming the row and the bound.
 """
 import argparse
@@ -354,6 +355,52 @@ def analysis_table(native, paths, runs, out_dir, broken):
     return lines
 
 
+PYTHON_READ_BOUND = 1.2  # oscimo.read against numpy.fromfile plus the byte swap
+PYTHON_SMALL = 1000  # small recordings for stats_many
+
+
+def python_table(native, paths, runs, out_dir, broken):
+    """The Python package: read of 10M acceleration samples against numpy.fromfile with the
+    record type plus conversion to native order (at most 1.2 times) and against pandas.read_csv
+    of our CSV; stats_many over 1,000 small recordings with one worker process and with two."""
+    path, _ = paths["acceleration-10M"]
+    csv = os.path.join(out_dir, "python.csv")
+    subprocess.run([os.path.join(native, "bin", "oscimo2csv"), "-q", "-f", "-o", csv, path],
+                   check=True)
+    small = os.path.join(native, "bench-data", "python-small")
+    if len(glob.glob(os.path.join(small, "*.bin"))) != PYTHON_SMALL:
+        os.makedirs(small, exist_ok=True)
+        for i in range(PYTHON_SMALL):
+            subprocess.run([os.path.join(native, "bin", "oscimo-gen"), "--samples", "1000",
+                            "--seed", str(i), os.path.join(small, f"{i:04}.bin")], check=True)
+    output = subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "bench", "python_benchmark.py"),
+                             path, csv, small, str(runs)], check=True, capture_output=True,
+                            text=True, env=dict(os.environ, PYTHONPATH=os.path.join(native, "python")))
+    f = json.loads(output.stdout)
+    os.remove(csv)
+    ratio = f["read_s"] / f["fromfile_s"]
+    if ratio > PYTHON_READ_BOUND or not f["same_values"]:
+        broken.append(f'Python row "oscimo.read": {ratio:.2f}x numpy.fromfile (bound '
+                      f'{PYTHON_READ_BOUND}x), values {"equal" if f["same_values"] else "DIFFERENT"}')
+    if not f["stats_equal"]:
+        broken.append("Python row stats_many: one and two workers reported differently")
+    rate = f["samples"] / f["read_s"]
+    lines = ["| acceleration-10M | CPU s (median) | samples/s | against oscimo.read | bound |",
+             "|---|---:|---:|---:|---|",
+             f"| oscimo.read | {f['read_s']:.3f} | {rate:,.0f} | 1.00 | |",
+             f"| numpy.fromfile + native order | {f['fromfile_s']:.3f} | "
+             f"{f['samples'] / f['fromfile_s']:,.0f} | {f['fromfile_s'] / f['read_s']:.2f} | "
+             f"oscimo.read at most {PYTHON_READ_BOUND}x: {ratio:.2f}x |",
+             f"| pandas.read_csv of the CSV | {f['read_csv_s']:.3f} | "
+             f"{f['samples'] / f['read_csv_s']:,.0f} | {f['read_csv_s'] / f['read_s']:.1f} | |",
+             "", f"| stats_many, {f['files']:,} recordings of 1,000 samples | files/s | speed-up |",
+             "|---|---:|---:|",
+             f"| 1 worker process | {f['files_per_s_1']:,.0f} | 1.00 |",
+             f"| 2 worker processes | {f['files_per_s_2']:,.0f} | "
+             f"{f['files_per_s_2'] / f['files_per_s_1']:.2f} |"]
+    return lines
+
+
 def run_once(command):
     """One run of command: wall seconds, peak RSS in MiB, exit status, the size of standard output
     and its start (outputs here reach a gigabyte: counted, not kept), and standard error."""
@@ -501,9 +548,12 @@ def main():
     parser.add_argument("--analysis-only", action="store_true",
                         help="run only the --stats and --plot rows and print their table "
                         "(not with --out)")
+    parser.add_argument("--python-only", action="store_true",
+                        help="run only the Python package's rows and print their table "
+                        "(not with --out)")
     args = parser.parse_args()
-    if (args.scale_only or args.instructions_only or args.analysis_only or args.limit_only) \
-            and args.out:
+    if (args.scale_only or args.instructions_only or args.analysis_only or args.limit_only
+            or args.python_only) and args.out:
         parser.error("--scale-only, --instructions-only and --analysis-only print one table; "
                      "--out would lose the others")
     native = os.path.abspath(args.native)
@@ -538,6 +588,13 @@ def main():
                 limit += wine_converter_table(windows, paths, args.runs, out_dir, broken)
         print("\n".join(limit))
         return report_broken(broken)
+    python = ["### The Python package", "",
+              "Medians of the runs; `oscimo.read` over its bound fails `make bench`.", ""]
+    if args.python_only:
+        with tempfile.TemporaryDirectory() as out_dir:
+            python += python_table(native, paths, args.runs, out_dir, broken)
+        print("\n".join(python))
+        return report_broken(broken)
     if args.analysis_only:
         with tempfile.TemporaryDirectory() as out_dir:
             analysis += analysis_table(native, paths, args.runs, out_dir, broken)
@@ -553,6 +610,7 @@ def main():
         report += dialog_path_table(native, windows, paths, args.runs, out_dir, broken) + [""]
         report += ["### At the limit: against cp, by thread count, and the serial parts", ""]
         report += limit_table(native, paths, args.runs, out_dir, broken) + [""]
+        report += python + python_table(native, paths, args.runs, out_dir, broken) + [""]
         if windows:
             report += ["### The Windows converters under Wine", ""]
             report += wine_converter_table(windows, paths, args.runs, out_dir, broken) + [""]

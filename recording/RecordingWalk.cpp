@@ -1,5 +1,6 @@
 #include "RecordingWalk.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "Platform.h"
@@ -45,6 +46,21 @@ Walk WalkRecording(std::FILE* file, const WalkPlan& plan, const WalkInto& into,
         }
     }
 
+    if (plan.from > 0) {
+        // Past the end no sample is complete: the offset stops at the file's size, which every
+        // seek takes. A file of no known size cannot be skipped in.
+        const auto sampleBytes =
+            static_cast<std::uint64_t>(8 + format.valueWidth * format.columnCount);
+        const std::uint64_t size = FileSize(file);
+        errno = 0;
+        const long body = std::ftell(file);  // a header's length: small
+        if (size == 0) errno = ESPIPE;
+        if (size == 0 || body < 0 ||
+            !SeekFile(file, static_cast<std::uint64_t>(body) +
+                                std::min(plan.from, size / sampleBytes) * sampleBytes)) {
+            return Unreadable(problem, ReadFailure::ReadError, LastError());
+        }
+    }
     SampleReader reader(file, format);
     // Finding the size costs a system call: asked only when it is of use.
     const std::uint64_t expected = plan.hold || plan.expected ? reader.RemainingSamplesHint() : 0;

@@ -20,6 +20,7 @@ struct WalkPlan {
     bool lastStamp = false;  // whether to look up the last sample's stamp first
     bool hold = false;       // keep every sample, reserved once from the file's size
     bool expected = false;   // whether blocks carry the samples the size promised (held ones do)
+    std::uint64_t from = 0;  // samples skipped, by seeking, before the first block
 };
 
 // Where a walk puts what it reads: the header's text once it is accepted, each block's samples

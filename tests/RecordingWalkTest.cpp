@@ -34,4 +34,35 @@ TEST(RecordingWalk, HandsOnEachBlockAlone) {
     }
 }
 
+// A walk from a sample on hands on the samples from there, and promises those; past the end,
+// however far, no sample is complete.
+TEST(RecordingWalk, StartsFromASample) {
+    TempDir dir;
+    const RecordingSpec spec{.samples = 40'000};
+    WriteFile(dir / "rec.bin", GenerateRecording(spec));
+    for (const std::uint64_t from :
+         {std::uint64_t{1}, std::uint64_t{39'999}, spec.samples, std::uint64_t{UINT64_MAX}}) {
+        std::string header;
+        std::vector<std::uint64_t> stamps;
+        std::vector<double> times;
+        std::vector<SampleRow> rows;
+        std::uint64_t first = 0, seen = 0, promised = 0;
+        ReadProblem problem;
+        const Walk walk = WalkRecording(
+            dir / "rec.bin", {.times = false, .stamps = true, .expected = true, .from = from},
+            {header, stamps, times, rows}, &problem, [&](const WalkBlock& block) {
+                if (seen == 0)
+                    std::tie(first, promised) = std::tuple(block.stamps[0], block.expected);
+                seen = block.decoded;
+                return true;
+            });
+        const std::uint64_t left = from < spec.samples ? spec.samples - from : 0;
+        EXPECT_EQ(std::tuple(walk, problem.failure, seen, promised, first),
+                  std::tuple(left ? Walk::Finished : Walk::Unreadable,
+                             left ? ReadFailure::None : ReadFailure::NoCompleteSample, left, left,
+                             left ? GeneratedStamp(spec, from) : 0))
+            << from;
+    }
+}
+
 }  // namespace
