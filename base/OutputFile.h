@@ -2,7 +2,8 @@
 
 #include <cstddef>
 
-// Where CSV bytes go: a file, standard output, memory. A false result ends the writing.
+// Where written bytes go (CSV or SVG): a file, standard output, memory. A false result ends the
+// writing.
 class OutputFile {
 public:
     virtual bool Write(const char* data, std::size_t size) = 0;

@@ -5,7 +5,7 @@
 #include <system_error>
 #include <thread>
 
-#include "CsvWriter.h"
+#include "CsvLines.h"
 
 namespace {
 
@@ -101,9 +101,9 @@ bool BlockWriter::Write(std::int32_t columns, const double* times, const SampleR
     if (!m_started) {
         m_started = true;
         m_layout.columnCount = columns;
-        const auto writer = std::make_unique<CsvWriter>(m_out, columns, m_layout.withTimes,
-                                                        m_layout.style, m_layout.stampUnit);
-        if (!writer->WriteHeaderLine() || !writer->Flush()) {
+        char header[kMaxCsvLineBytes];
+        const char* const end = FormatCsvHeader(header, m_layout);
+        if (!m_out.Write(header, static_cast<std::size_t>(end - header))) {
             m_failed = true;
             return false;
         }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "CsvWriter.h"
+#include "CsvLines.h"
 #include "OutputFile.h"
 #include "RecordingTypes.h"
 #include "Worker.h"

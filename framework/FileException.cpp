@@ -11,25 +11,4 @@ BOOL CFileException::GetErrorMessage(LPWSTR text, UINT maxChars, PUINT helpConte
 void CFileException::SetFromOsError(LONG osError, LPCWSTR fileName) {
     m_lOsError = osError;
     m_strFileName = fileName ? fileName : L"";
-    switch (osError) {
-        case ERROR_FILE_NOT_FOUND:
-            m_cause = fileNotFound;
-            break;
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_NAME:
-        case ERROR_BAD_PATHNAME:
-            m_cause = badPath;
-            break;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            m_cause = accessDenied;
-            break;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-            m_cause = diskFull;
-            break;
-        default:
-            m_cause = genericException;
-    }
 }

@@ -16,7 +16,7 @@ constexpr char kInk[] = "#1f4e8c";
 constexpr char kColumnNames[] = {'X', 'Y', 'Z'};
 
 // A coordinate with one decimal at most.
-std::string At(double pixels) {
+std::string Px(double pixels) {
     char text[32];
     const auto end = std::to_chars(text, text + sizeof text, pixels, std::chars_format::fixed, 1);
     std::string shown(text, end.ptr);
@@ -26,7 +26,7 @@ std::string At(double pixels) {
 
 std::string Text(double x, double y, const char* anchor, const std::string& text,
                  const std::string& attributes = "") {
-    return "<text x=\"" + At(x) + "\" y=\"" + At(y) + "\" text-anchor=\"" + anchor + "\"" +
+    return "<text x=\"" + Px(x) + "\" y=\"" + Px(y) + "\" text-anchor=\"" + anchor + "\"" +
            attributes + ">" + XmlText(text) + "</text>\n";
 }
 
@@ -53,14 +53,14 @@ void DrawPanel(std::string& svg, const PlotBands& bands, const PlotScales& scale
     std::string grid, labels;
     for (std::size_t t = 0; t < time.ticks.size(); ++t) {
         const double x = kLeft + time.Fraction(time.ticks[t]) * kColumns;
-        grid += "M" + At(x) + " " + At(top) + "v" + At(kRows);
+        grid += "M" + Px(x) + " " + Px(top) + "v" + Px(kRows);
         labels += Text(x, top + kRows + 16, "middle", time.labels[t]);
     }
     const double size = ValueLabelSize(values.labels);
-    const std::string smaller = size < 12 ? " font-size=\"" + At(size) + "\"" : "";
+    const std::string smaller = size < 12 ? " font-size=\"" + Px(size) + "\"" : "";
     for (std::size_t t = 0; t < values.ticks.size(); ++t) {
         const double y = top + (1 - values.Fraction(values.ticks[t])) * kRows;
-        grid += "M" + At(kLeft) + " " + At(y) + "h" + At(kColumns);
+        grid += "M" + Px(kLeft) + " " + Px(y) + "h" + Px(kColumns);
         labels += Text(kLeft - 6, y + size / 3, "end", values.labels[t], smaller);
     }
     // Each band covers whole pixels; each joining line runs between pixel centres.
@@ -70,17 +70,17 @@ void DrawPanel(std::string& svg, const PlotBands& bands, const PlotScales& scale
         if (band.min > band.max) continue;
         const int high = scales.RowOf(panel, band.max), low = scales.RowOf(panel, band.min);
         fill +=
-            "M" + At(kLeft + column) + " " + At(top + high) + "h1v" + At(low - high + 1) + "h-1z";
+            "M" + Px(kLeft + column) + " " + Px(top + high) + "h1v" + Px(low - high + 1) + "h-1z";
         if (scales.Joins(band)) {
-            lines += "M" + At(kLeft + band.joinedFrom + 0.5) + " " +
-                     At(top + scales.RowOf(panel, band.fromValue) + 0.5) + "L" +
-                     At(kLeft + column + 0.5) + " " +
-                     At(top + scales.RowOf(panel, band.toValue) + 0.5);
+            lines += "M" + Px(kLeft + band.joinedFrom + 0.5) + " " +
+                     Px(top + scales.RowOf(panel, band.fromValue) + 0.5) + "L" +
+                     Px(kLeft + column + 0.5) + " " +
+                     Px(top + scales.RowOf(panel, band.toValue) + 0.5);
         }
     }
     svg += "<g>\n<path d=\"" + grid + "\" stroke=\"#dddddd\" fill=\"none\"/>\n";
-    svg += "<rect x=\"" + At(kLeft - 0.5) + "\" y=\"" + At(top - 0.5) + "\" width=\"" +
-           At(kColumns + 1) + "\" height=\"" + At(kRows + 1) +
+    svg += "<rect x=\"" + Px(kLeft - 0.5) + "\" y=\"" + Px(top - 0.5) + "\" width=\"" +
+           Px(kColumns + 1) + "\" height=\"" + Px(kRows + 1) +
            "\" fill=\"none\" stroke=\"#888888\"/>\n";
     svg += "<path d=\"" + fill + "\" fill=\"" + kInk + "\" shape-rendering=\"crispEdges\"/>\n";
     if (!lines.empty()) {

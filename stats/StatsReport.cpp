@@ -21,14 +21,14 @@ std::string Integer(std::uint64_t value) {
 }
 
 // "at sample 7 (0.56 s)": a sample by its index and its time.
-std::string At(const RecordingStats& stats, std::uint64_t index, std::uint64_t stamp) {
+std::string SampleAt(const RecordingStats& stats, std::uint64_t index, std::uint64_t stamp) {
     return "at sample " + Integer(index) + " (" + Six(stats.TimeOf(stamp)) + " s)";
 }
 
 std::string Events(const RecordingStats& stats, const StepEvents& events) {
     if (events.count == 0) return "none\n";
-    return Integer(events.count) + ", the first " + At(stats, events.firstAt, events.firstStamp) +
-           "\n";
+    return Integer(events.count) + ", the first " +
+           SampleAt(stats, events.firstAt, events.firstStamp) + "\n";
 }
 
 std::string JsonEvents(const StepEvents& events) {
@@ -83,7 +83,7 @@ std::string FormatStatsText(const std::string& name, const std::string& header,
         text += about + Integer(gaps) + " longer than 1.5 × median";
         if (gaps) {
             text += ", the longest " + Six(stats.Seconds(stats.maxStep)) + " s ending " +
-                    At(stats, stats.maxStepAt, stats.maxStepStamp);
+                    SampleAt(stats, stats.maxStepAt, stats.maxStepStamp);
         }
         text += "\n";
     }

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "CsvExport.h"
-#include "CsvWriter.h"
 #include "LoadedRecording.h"
 #include "NumberCell.h"
 #include "PlotSvg.h"

@@ -1,4 +1,4 @@
-#include "CsvWriter.h"
+#include "CsvLines.h"
 
 #include <algorithm>
 #include <charconv>
@@ -55,56 +55,18 @@ char* FormatCsvLines(char* out, const CsvLayout& layout, const double* times, co
                            [](double value, char* cell) { return FormatNumberCell(value, cell); });
 }
 
-CsvWriter::CsvWriter(OutputFile& file, std::int32_t columnCount, bool withTimes, CellStyle style,
-                     const char* stampUnit)
-    : m_file(file), m_layout{columnCount, withTimes, style, stampUnit} {}
-
-bool CsvWriter::Reserve(std::size_t bytes) {
-    if (m_failed) return false;
-    if (kBufferBytes - m_used < bytes) return Flush();
-    return true;
-}
-
-void CsvWriter::Put(const char* text, std::size_t size) {
-    std::memcpy(m_buffer + m_used, text, size);
-    m_used += size;
-}
-
-bool CsvWriter::Flush() {
-    if (m_failed) return false;
-    if (m_used > 0 && !m_file.Write(m_buffer, m_used)) m_failed = true;
-    m_used = 0;
-    return !m_failed;
-}
-
-bool CsvWriter::WriteHeaderLine() {
-    if (!Reserve(kMaxCsvLineBytes)) return false;
-    if (m_layout.stampUnit) {
-        Put("Stamp(", 6);
-        Put(m_layout.stampUnit, std::strlen(m_layout.stampUnit));
-        Put("),", 2);
+char* FormatCsvHeader(char* out, const CsvLayout& layout) {
+    if (layout.stampUnit) {
+        out = std::copy_n("Stamp(", 6, out);
+        out = std::copy_n(layout.stampUnit, std::strlen(layout.stampUnit), out);
+        out = std::copy_n("),", 2, out);
     }
-    if (m_layout.withTimes) Put("Time(s)", 7);
-    static const char kNames[] = {'X', 'Y', 'Z'};
-    for (std::int32_t c = 0; c < m_layout.columnCount && c < 3; ++c) {
-        if (m_layout.withTimes || c > 0) Put(",", 1);
-        Put(&kNames[c], 1);
+    if (layout.withTimes) out = std::copy_n("Time(s)", 7, out);
+    for (std::int32_t c = 0; c < layout.columnCount && c < 3; ++c) {
+        if (layout.withTimes || c > 0) *out++ = ',';
+        *out++ = "XYZ"[c];
     }
-    Put("\r\n", 2);
-    return true;
-}
-
-bool CsvWriter::WriteRows(const double* times, const SampleRow* rows, std::size_t count,
-                          const std::uint64_t* stamps) {
-    while (count > 0) {
-        if (!Reserve(kMaxCsvLineBytes)) return false;
-        const std::size_t lines = std::min(count, (kBufferBytes - m_used) / kMaxCsvLineBytes);
-        char* const end = FormatCsvLines(m_buffer + m_used, m_layout, times, rows, lines, stamps);
-        m_used = static_cast<std::size_t>(end - m_buffer);
-        if (times) times += lines;
-        if (stamps) stamps += lines;
-        rows += lines;
-        count -= lines;
-    }
-    return !m_failed;
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
 }
