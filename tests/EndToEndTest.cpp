@@ -134,11 +134,8 @@ TEST_F(EndToEnd, LargestRecordingThe32BitProgramHolds) {
     // Measured under Wine's WoW64: 82.0 to 82.2 million samples fit, 2.4 GiB in two blocks;
     // through qemu-user more do. 135 million would take more than the whole 4 GiB.
     const std::uint64_t fits = 80'000'000, beyond = 135'000'000;
-    const std::string header = "Tavomir Morvanex A 2 acceleration zeros\n";
     const auto recording = [&](const char* name, std::uint64_t samples) {
-        WriteFile(dir / name, header);
-        fs::resize_file(dir / name, header.size() + samples * 20);
-        return dir / name;
+        return WriteZeros(dir / name, samples);
     };
     Choose(IDC_BROWSE, recording("fits.bin", fits));
     EXPECT_TRUE(Shows((dir / "fits.bin").wstring() + L"\n" + Summary("zeros", fits)));

@@ -98,10 +98,8 @@ TEST(FailureInjection, ConvertsRecordingsLargerThanItsMemory) {
     GTEST_SKIP() << "a sanitizer's shadow memory does not fit under a small ulimit -v";
 #endif
     TempDir dir;
-    const std::string header = "Tavomir Morvanex A 2 acceleration zeros\n";
-    WriteFile(dir / "big.bin", header);
     constexpr std::uint64_t kSamples = (40 << 20) / 20;  // 40 MiB of zeros, 20 bytes a sample
-    fs::resize_file(dir / "big.bin", header.size() + kSamples * 20 + 7);
+    WriteZeros(dir / "big.bin", kSamples, 7);
     const ProgramRun run =
         RunProgram("/bin/sh", {"-c", "ulimit -v 32768 && exec \"$0\" -q \"$1\"",
                                ProgramBesideThisOne("oscimo2csv"), dir / "big.bin"});

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,6 +43,16 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
     if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush()) {
         throw std::runtime_error("cannot write test file " + path.string());
     }
+}
+
+// An acceleration recording of samples that are all zero, as a sparse file: big recordings that
+// take no room. Its size may be changed later; the header is kZerosHeader.
+inline const std::string kZerosHeader = "Tavomir Morvanex A 2 acceleration zeros\n";
+inline std::filesystem::path WriteZeros(const std::filesystem::path& path, std::uint64_t samples,
+                                        std::uint64_t extraBytes = 0) {
+    WriteFile(path, kZerosHeader);
+    std::filesystem::resize_file(path, kZerosHeader.size() + samples * 20 + extraBytes);
+    return path;
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
