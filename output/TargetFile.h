@@ -70,6 +70,10 @@ private:
     TargetFile() = default;
     bool Fail(TargetProblem::Kind kind, int code);
     bool OpenTarget(const std::filesystem::path& name, IfExists ifExists);
+    // 0, the system's code for "exists" when someone else made the name meanwhile, or another.
+    int OpenNew(const std::filesystem::path& name);
+    // look: the file the name resolves to, opened only to look at it; closed here.
+    bool OpenExisting(std::intptr_t look, const std::filesystem::path& name, IfExists ifExists);
     bool CreateTemporary();
     bool CopyIntoTarget();
     bool ReplaceTarget();

@@ -146,6 +146,18 @@ fs::path FinalPathOf(int fd, const fs::path& name) {
     return error ? name : canonical;
 }
 
+// Makes a new file under name; where the name is a dangling link, the file it names, through
+// it. -1 with the reason in error when it cannot, EEXIST when someone else made it meanwhile.
+int CreateNew(const fs::path& name, int& error) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    error = fd < 0 ? errno : 0;
+    struct stat link {};
+    if (error != EEXIST || ::lstat(name.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return fd;
+    const int through = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    error = through < 0 ? errno : 0;
+    return through;
+}
+
 bool WriteAll(int fd, const char* data, std::size_t size, int& error) {
     if ((error = InjectedTargetFault(TargetStep::Write)) != 0) return false;
     while (size > 0) {
@@ -209,53 +221,53 @@ bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
         // Only a look at what the name resolves to: opening a device or a pipe for writing could
         // block or act on it.
         const int found = ::open(name.c_str(), O_PATH | O_CLOEXEC);
-        if (found < 0 && errno != ENOENT) return Fail(TargetProblem::CannotCreate, errno);
-        if (found < 0) {
-            // A new file, made now so that the system decides where the name leads; a dangling
-            // link (EEXIST) leads to the file it names, which is made through it. It is removed
-            // by its name until the system tells where that led.
-            m_final = name;
-            const SignalsHeld held;  // until the new file is registered
-            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            struct stat link {};
-            if (fd < 0 && errno == EEXIST && ::lstat(name.c_str(), &link) == 0 &&
-                S_ISLNK(link.st_mode)) {
-                fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-            }
-            if (fd < 0 && errno == EEXIST) continue;  // made by someone else meanwhile
-            if (fd < 0) return Fail(TargetProblem::CannotCreate, errno);
-            m_target = fd;
-            m_created = true;
-            m_final = FinalPathOf(fd, name);  // may run out of memory: removed by name then
-            RemoveOnSignals(m_signalSlots, kCreatedTarget, m_final);
-            return true;
+        if (found >= 0) return OpenExisting(found, name, ifExists);
+        if (errno != ENOENT) return Fail(TargetProblem::CannotCreate, errno);
+        if (const int error = OpenNew(name); error != EEXIST) {
+            return error == 0 || Fail(TargetProblem::CannotCreate, error);
         }
-        struct stat file {};
-        const bool known = ::fstat(found, &file) == 0;
-        const int statError = errno;
-        m_final = FinalPathOf(found, name);
-        // Reopened through the descriptor, so that what was looked at is what gets written.
-        const int fd =
-            known && S_ISREG(file.st_mode) && file.st_nlink > 0 && ifExists == IfExists::Replace
-                ? ReopenForWriting(found, name)
-                : -1;
-        const int openError = errno;
-        ::close(found);
-        if (!known) return Fail(TargetProblem::CannotWrite, statError);
-        if (!S_ISREG(file.st_mode)) {
-            return Fail(TargetProblem::NotAFile, S_ISDIR(file.st_mode) ? EISDIR : EINVAL);
-        }
-        // A name in /dev/fd for a file deleted meanwhile: nothing could show the contents.
-        if (file.st_nlink == 0) return Fail(TargetProblem::CannotWrite, ENOENT);
-        if (ifExists == IfExists::Keep) return Fail(TargetProblem::Exists, EEXIST);
-        if (fd < 0) return Fail(TargetProblem::CannotWrite, openError);
-        m_target = fd;
-        // A file no one may write is refused even where the system lets a privileged user write.
-        if ((file.st_mode & 0222) == 0) return Fail(TargetProblem::CannotWrite, EACCES);
-        m_inPlace = file.st_nlink > 1;
-        return true;
     }
     return Fail(TargetProblem::CannotCreate, EEXIST);
+}
+
+// A new file, made now so that the system decides where the name leads. It is removed by its
+// name until the system tells where that led.
+int TargetFile::OpenNew(const fs::path& name) {
+    m_final = name;
+    const SignalsHeld held;  // until the new file is registered
+    int error = 0;
+    const int fd = CreateNew(name, error);
+    if (fd < 0) return error;
+    m_target = fd;
+    m_created = true;
+    m_final = FinalPathOf(fd, name);  // may run out of memory: removed by name then
+    RemoveOnSignals(m_signalSlots, kCreatedTarget, m_final);
+    return 0;
+}
+
+bool TargetFile::OpenExisting(std::intptr_t look, const fs::path& name, IfExists ifExists) {
+    const int found = Fd(look);
+    const struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{found};
+    m_final = FinalPathOf(found, name);
+    struct stat file {};
+    if (::fstat(found, &file) != 0) return Fail(TargetProblem::CannotWrite, errno);
+    if (!S_ISREG(file.st_mode)) {
+        return Fail(TargetProblem::NotAFile, S_ISDIR(file.st_mode) ? EISDIR : EINVAL);
+    }
+    // A name in /dev/fd for a file deleted meanwhile: nothing could show the contents.
+    if (file.st_nlink == 0) return Fail(TargetProblem::CannotWrite, ENOENT);
+    if (ifExists == IfExists::Keep) return Fail(TargetProblem::Exists, EEXIST);
+    // Reopened through the descriptor, so that what was looked at is what gets written.
+    const int fd = ReopenForWriting(found, name);
+    if (fd < 0) return Fail(TargetProblem::CannotWrite, errno);
+    m_target = fd;
+    // A file no one may write is refused even where the system lets a privileged user write.
+    if ((file.st_mode & 0222) == 0) return Fail(TargetProblem::CannotWrite, EACCES);
+    m_inPlace = file.st_nlink > 1;
+    return true;
 }
 
 bool TargetFile::CreateTemporary() {

@@ -117,6 +117,28 @@ bool SetSize(HANDLE file, LONGLONG size) {
 // The target's access: held without sharing, as a plain open for writing would hold it.
 constexpr DWORD kTargetAccess = GENERIC_READ | GENERIC_WRITE;
 
+// Makes a new file under name, held as a target is; where the name is a dangling link, the file
+// it names, through it. INVALID_HANDLE_VALUE with the reason in error when it cannot,
+// ERROR_FILE_EXISTS when someone else made it meanwhile.
+HANDLE CreateNew(const fs::path& name, DWORD& error) {
+    HANDLE made = ::CreateFileW(name.c_str(), kTargetAccess | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = made == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+    if (error != ERROR_FILE_EXISTS) return made;
+    made = ::CreateFileW(name.c_str(), kTargetAccess | DELETE, 0, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = made == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+    // Wine says the name existed (the link did): a file with contents was made by someone else
+    // meanwhile, an empty one through the link now.
+    LARGE_INTEGER size{};
+    if (made != INVALID_HANDLE_VALUE && (!::GetFileSizeEx(made, &size) || size.QuadPart > 0)) {
+        ::CloseHandle(made);
+        error = ERROR_FILE_EXISTS;
+        return INVALID_HANDLE_VALUE;
+    }
+    return made;
+}
+
 }  // namespace
 
 bool IsReservedDeviceName(const fs::path& path) {
@@ -145,63 +167,60 @@ bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
             ::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (found == INVALID_HANDLE_VALUE) {
-            if (const DWORD code = ::GetLastError(); code != ERROR_FILE_NOT_FOUND) {
-                return Fail(TargetProblem::CannotCreate, static_cast<int>(code));
-            }
-            // A new file, made now so that the system decides where the name leads; a dangling
-            // link (the name exists) leads to the file it names, which is made through it.
-            HANDLE made = ::CreateFileW(name.c_str(), kTargetAccess | DELETE, 0, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (made == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS) {
-                made = ::CreateFileW(name.c_str(), kTargetAccess | DELETE, 0, nullptr, OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-                // Wine says the name existed (the link did): a file with contents was made by
-                // someone else meanwhile, an empty one through the link now.
-                LARGE_INTEGER size{};
-                if (made != INVALID_HANDLE_VALUE &&
-                    (!::GetFileSizeEx(made, &size) || size.QuadPart > 0)) {
-                    ::CloseHandle(made);
-                    continue;
-                }
-            }
-            if (made == INVALID_HANDLE_VALUE) {
-                return Fail(TargetProblem::CannotCreate, static_cast<int>(::GetLastError()));
-            }
-            m_target = reinterpret_cast<std::intptr_t>(made);
-            m_created = true;
-            DeleteOnClose(made, true);
-            m_final = FinalPathOf(made, name);
-            return true;
+        if (found != INVALID_HANDLE_VALUE) {
+            return OpenExisting(reinterpret_cast<std::intptr_t>(found), name, ifExists);
         }
-        BY_HANDLE_FILE_INFORMATION file{};
-        const bool known = ::GetFileInformationByHandle(found, &file) != 0;
-        const DWORD error = ::GetLastError();
-        const bool onDisk = ::GetFileType(found) == FILE_TYPE_DISK;
-        m_final = FinalPathOf(found, name);
-        ::CloseHandle(found);
-        if (!onDisk) return Fail(TargetProblem::NotAFile, ERROR_INVALID_NAME);
-        if (!known) return Fail(TargetProblem::CannotWrite, static_cast<int>(error));
-        if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            return Fail(TargetProblem::NotAFile, ERROR_ACCESS_DENIED);
+        if (const DWORD code = ::GetLastError(); code != ERROR_FILE_NOT_FOUND) {
+            return Fail(TargetProblem::CannotCreate, static_cast<int>(code));
         }
-        if (ifExists == IfExists::Keep) return Fail(TargetProblem::Exists, ERROR_FILE_EXISTS);
-        // Held from now to the commit: a file another program holds, or a read-only one, is
-        // refused before anything is written.
-        const HANDLE target = ::CreateFileW(m_final.c_str(), kTargetAccess, 0, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (target == INVALID_HANDLE_VALUE) {
-            return Fail(TargetProblem::CannotWrite, static_cast<int>(::GetLastError()));
+        if (const int error = OpenNew(name); error != ERROR_FILE_EXISTS) {
+            return error == 0 || Fail(TargetProblem::CannotCreate, error);
         }
-        m_target = reinterpret_cast<std::intptr_t>(target);
-        // Windows refuses such an open itself; Wine lets a privileged user through.
-        if (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-            return Fail(TargetProblem::CannotWrite, ERROR_ACCESS_DENIED);
-        }
-        m_inPlace = file.nNumberOfLinks > 1;
-        return true;
     }
     return Fail(TargetProblem::CannotCreate, ERROR_FILE_EXISTS);
+}
+
+// A new file, made now so that the system decides where the name leads; marked to delete itself
+// until the commit.
+int TargetFile::OpenNew(const fs::path& name) {
+    DWORD error = 0;
+    const HANDLE made = CreateNew(name, error);
+    if (made == INVALID_HANDLE_VALUE) return static_cast<int>(error);
+    m_target = reinterpret_cast<std::intptr_t>(made);
+    m_created = true;
+    DeleteOnClose(made, true);
+    m_final = FinalPathOf(made, name);
+    return 0;
+}
+
+bool TargetFile::OpenExisting(std::intptr_t look, const fs::path& name, IfExists ifExists) {
+    const HANDLE found = Handle(look);
+    BY_HANDLE_FILE_INFORMATION file{};
+    const bool known = ::GetFileInformationByHandle(found, &file) != 0;
+    const DWORD error = known ? 0 : ::GetLastError();
+    const bool onDisk = ::GetFileType(found) == FILE_TYPE_DISK;
+    m_final = FinalPathOf(found, name);
+    ::CloseHandle(found);  // before the file is held without sharing
+    if (!onDisk) return Fail(TargetProblem::NotAFile, ERROR_INVALID_NAME);
+    if (!known) return Fail(TargetProblem::CannotWrite, static_cast<int>(error));
+    if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return Fail(TargetProblem::NotAFile, ERROR_ACCESS_DENIED);
+    }
+    if (ifExists == IfExists::Keep) return Fail(TargetProblem::Exists, ERROR_FILE_EXISTS);
+    // Held from now to the commit: a file another program holds, or a read-only one, is refused
+    // before anything is written.
+    const HANDLE target = ::CreateFileW(m_final.c_str(), kTargetAccess, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (target == INVALID_HANDLE_VALUE) {
+        return Fail(TargetProblem::CannotWrite, static_cast<int>(::GetLastError()));
+    }
+    m_target = reinterpret_cast<std::intptr_t>(target);
+    // Windows refuses such an open itself; Wine lets a privileged user through.
+    if (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        return Fail(TargetProblem::CannotWrite, ERROR_ACCESS_DENIED);
+    }
+    m_inPlace = file.nNumberOfLinks > 1;
+    return true;
 }
 
 bool TargetFile::CreateTemporary() {

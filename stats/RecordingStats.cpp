@@ -1,12 +1,14 @@
 #include "RecordingStats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace {
 
 // One block's figures for a column, before they are merged into the recording's. The sum is of
-// the values less the first finite one, so that values far from zero keep their digits in it.
+// the values less the first finite one, so that values far from zero keep their digits in it; the
+// mean is the pair that MoveMean keeps.
 struct BlockFigures {
     std::uint64_t finite = 0, nan = 0, infinite = 0;
     double first = 0, sum = 0, min = std::numeric_limits<double>::infinity(), max = -min;
@@ -23,63 +25,97 @@ void MoveMean(double& mean, double& meanError, long double shift) {
     mean = moved;
 }
 
-// The block's figures for each of Columns columns, the columns side by side so that their sums
-// do not wait for one another. Where every value is finite, as nearly always, the sum says so:
-// one NaN or infinity makes it so too; only then is each value checked.
+// The sums, minima and maxima of every value, the columns side by side so that their sums do not
+// wait for one another. Where every value is finite, as nearly always, the sums say so: one NaN
+// or infinity makes a sum so too, and so does a sum that overflows. False then. Not inlined: on
+// its own the compiler keeps the running figures in registers without moving them every row.
 template <int Columns>
-void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block)[3]) {
-    for (int c = 0; c < Columns; ++c) block[c].first = rows[0].values[c];
+[[gnu::noinline]] bool SumAll(const SampleRow* rows, std::size_t count, BlockFigures (&block)[3]) {
+    double first[Columns], sum[Columns] = {}, min[Columns], max[Columns];
+    // A first value that is not finite spoils min and max, but the sums too.
+    for (int c = 0; c < Columns; ++c) first[c] = min[c] = max[c] = rows[0].values[c];
     for (std::size_t i = 0; i < count; ++i) {
         for (int c = 0; c < Columns; ++c) {
             const double value = rows[i].values[c];
-            block[c].sum += value - block[c].first;
-            block[c].min = value < block[c].min ? value : block[c].min;
-            block[c].max = value > block[c].max ? value : block[c].max;
+            sum[c] += value - first[c];
+            min[c] = std::min(min[c], value);
+            max[c] = std::max(max[c], value);
         }
     }
     bool allFinite = true;
     for (int c = 0; c < Columns; ++c) {
         block[c].finite = count;
-        allFinite = allFinite && std::isfinite(block[c].sum);
+        block[c].first = first[c];
+        block[c].sum = sum[c];
+        block[c].min = min[c];
+        block[c].max = max[c];
+        allFinite = allFinite && std::isfinite(sum[c]);
     }
-    if (!allFinite) {
-        for (int c = 0; c < Columns; ++c) block[c] = BlockFigures{};
-        for (std::size_t i = 0; i < count; ++i) {
-            for (int c = 0; c < Columns; ++c) {
-                const double value = rows[i].values[c];
-                BlockFigures& figures = block[c];
-                if (std::isfinite(value)) {
-                    if (figures.finite++ == 0) figures.first = value;
-                    figures.sum += value - figures.first;
-                    figures.min = value < figures.min ? value : figures.min;
-                    figures.max = value > figures.max ? value : figures.max;
-                } else {
-                    ++(std::isnan(value) ? figures.nan : figures.infinite);
-                }
-            }
-        }
+    return allFinite;
+}
+
+// One value into SumFinite's figures.
+void AddFinite(BlockFigures& figures, double value) {
+    if (!std::isfinite(value)) {
+        ++(std::isnan(value) ? figures.nan : figures.infinite);
+        return;
     }
-    double means[3] = {};
-    for (int c = 0; c < Columns; ++c) {
-        BlockFigures& figures = block[c];
-        double offset = figures.sum / static_cast<double>(figures.finite ? figures.finite : 1);
-        if (!std::isfinite(offset) && figures.finite) {
-            // The finite values' sum overflowed: a running mean does not.
-            double mean = 0, seen = 0;
-            for (std::size_t i = 0; i < count; ++i) {
-                const double value = rows[i].values[c];
-                if (!std::isfinite(value)) continue;
-                seen += 1;
-                mean += value / seen - mean / seen;
-            }
-            figures.first = mean;
-            offset = 0;
-        }
-        figures.mean = figures.first;
-        MoveMean(figures.mean, figures.meanError, offset);
-        means[c] = figures.mean;
+    if (figures.finite++ == 0) figures.first = value;
+    figures.sum += value - figures.first;
+    figures.min = std::min(figures.min, value);
+    figures.max = std::max(figures.max, value);
+}
+
+// SumAll over the finite values only, each value checked, the others counted apart.
+template <int Columns>
+void SumFinite(const SampleRow* rows, std::size_t count, BlockFigures (&block)[3]) {
+    for (int c = 0; c < Columns; ++c) block[c] = BlockFigures{};
+    for (std::size_t i = 0; i < count; ++i) {
+        for (int c = 0; c < Columns; ++c) AddFinite(block[c], rows[i].values[c]);
     }
-    double squares[3] = {};
+}
+
+// The mean of a column's finite values where their sum overflowed: a running mean does not.
+double RunningMean(const SampleRow* rows, std::size_t count, int column) {
+    double mean = 0, seen = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double value = rows[i].values[column];
+        if (!std::isfinite(value)) continue;
+        seen += 1;
+        mean += value / seen - mean / seen;
+    }
+    return mean;
+}
+
+// The mean of a column's finite values: the first one moved by the sum's share of each.
+void SetMean(BlockFigures& figures, const SampleRow* rows, std::size_t count, int column) {
+    double origin = figures.first;
+    double offset = figures.sum / static_cast<double>(figures.finite ? figures.finite : 1);
+    if (!std::isfinite(offset) && figures.finite) {
+        origin = RunningMean(rows, count, column);
+        offset = 0;
+    }
+    figures.mean = origin;
+    MoveMean(figures.mean, figures.meanError, offset);
+}
+
+// Deviations past 1e154 square beyond a double; the extended type's range holds them.
+long double WideSquares(const SampleRow* rows, std::size_t count, int column, double mean) {
+    long double wide = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double value = rows[i].values[column];
+        const long double deviation = static_cast<long double>(value) - mean;
+        if (std::isfinite(value)) wide += deviation * deviation;
+    }
+    return wide;
+}
+
+// The squared deviations from the means, once the means are known.
+template <int Columns>
+void SumSquares(const SampleRow* rows, std::size_t count, bool allFinite,
+                BlockFigures (&block)[3]) {
+    double means[3] = {}, squares[3] = {};
+    for (int c = 0; c < Columns; ++c) means[c] = block[c].mean;
     for (std::size_t i = 0; i < count; ++i) {
         for (int c = 0; c < Columns; ++c) {
             const double deviation = rows[i].values[c] - means[c];
@@ -90,17 +126,19 @@ void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block
     for (int c = 0; c < Columns; ++c) {
         // About the rounded mean, the squares exceed those about the exact one by this.
         const long double error = block[c].meanError, excess = error * error * block[c].finite;
-        block[c].squares = squares[c] - excess;
-        if (std::isfinite(squares[c])) continue;
-        // Deviations past 1e154 square beyond a double; the extended type's range holds them.
-        long double wide = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            const double value = rows[i].values[c];
-            const long double deviation = static_cast<long double>(value) - means[c];
-            if (std::isfinite(value)) wide += deviation * deviation;
-        }
-        block[c].squares = wide - excess;
+        const long double sum =
+            std::isfinite(squares[c]) ? squares[c] : WideSquares(rows, count, c, means[c]);
+        block[c].squares = sum - excess;
     }
+}
+
+// The block's figures for each of Columns columns, in passes over its rows.
+template <int Columns>
+void MeasureBlock(const SampleRow* rows, std::size_t count, BlockFigures (&block)[3]) {
+    const bool allFinite = SumAll<Columns>(rows, count, block);
+    if (!allFinite) SumFinite<Columns>(rows, count, block);
+    for (int c = 0; c < Columns; ++c) SetMean(block[c], rows, count, c);
+    SumSquares<Columns>(rows, count, allFinite, block);
 }
 
 // Merges a block's figures into the recording's (Chan et al.): exact to rounding however long
