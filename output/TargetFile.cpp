@@ -29,10 +29,10 @@ std::unique_ptr<TargetFile> TargetFile::Open(const std::filesystem::path& name, 
     const bool opened = file->OpenTarget(name, ifExists);
     // A backup beside the target, or where its temporary would go, is a rewrite cut short.
     std::error_code noTemporaryFolder;
-    for (const auto& folder :
-         {file->m_final.parent_path(), std::filesystem::temp_directory_path(noTemporaryFolder)}) {
-        const auto backup = BackupNameFor(folder / file->m_final.filename(), 0);
-        if (file->m_leftBackup.empty() && !file->m_final.empty() &&
+    for (const auto& folder : {file->m_targetPath.parent_path(),
+                               std::filesystem::temp_directory_path(noTemporaryFolder)}) {
+        const auto backup = BackupNameFor(folder / file->m_targetPath.filename(), 0);
+        if (file->m_leftBackup.empty() && !file->m_targetPath.empty() &&
             std::filesystem::is_regular_file(backup, noTemporaryFolder)) {
             file->m_leftBackup = backup;
         }
@@ -68,8 +68,8 @@ bool TargetFile::CopyIntoTarget() {
     if (error == 0) error = SetTargetSize(size, true);
     // Where the earlier contents could not be put back, the backup is their only whole copy.
     if (error != 0 && touched && RestoreEarlier(earlier) != 0) {
-        m_leftBackup = m_backup;
-        m_backup.clear();  // closed, not removed
+        m_leftBackup = m_backupPath;
+        m_backupPath.clear();  // closed, not removed
     }
     DropBackup();
     HoldSignals(false);

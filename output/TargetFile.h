@@ -64,7 +64,7 @@ public:
     // A backup of this target's earlier contents, when one was found at the open (a rewrite in
     // place was cut short) or this write failed to put them back; empty otherwise.
     const std::filesystem::path& Backup() const { return m_leftBackup; }
-    const std::filesystem::path& TemporaryPath() const { return m_temporary; }
+    const std::filesystem::path& TemporaryPath() const { return m_temporaryPath; }
 
 private:
     TargetFile() = default;
@@ -88,11 +88,12 @@ private:
     void DropBackup();
     static void HoldSignals(bool hold);  // catchable signals wait while held (POSIX)
 
-    std::filesystem::path m_final;      // the file the name resolves to
-    std::filesystem::path m_temporary;  // where the contents are written first
-    std::intptr_t m_target = -1;        // the target, held from Open to the commit
-    std::intptr_t m_temp = -1;          // the temporary file
-    std::filesystem::path m_backup;     // the earlier contents during a rewrite in place
+    // Each file by its path and its handle, held from Open to the commit.
+    std::filesystem::path m_targetPath;  // the file the name resolves to
+    std::intptr_t m_targetFile = -1;
+    std::filesystem::path m_temporaryPath;  // where the contents are written first
+    std::intptr_t m_temporaryFile = -1;
+    std::filesystem::path m_backupPath;  // the earlier contents during a rewrite in place
     std::intptr_t m_backupFile = -1;
     std::filesystem::path m_leftBackup;
     bool m_created = false;  // the target was made for this write

@@ -233,15 +233,15 @@ bool TargetFile::OpenTarget(const fs::path& name, IfExists ifExists) {
 // A new file, made now so that the system decides where the name leads. It is removed by its
 // name until the system tells where that led.
 int TargetFile::OpenNew(const fs::path& name) {
-    m_final = name;
+    m_targetPath = name;
     const SignalsHeld held;  // until the new file is registered
     int error = 0;
     const int fd = CreateNew(name, error);
     if (fd < 0) return error;
-    m_target = fd;
+    m_targetFile = fd;
     m_created = true;
-    m_final = FinalPathOf(fd, name);  // may run out of memory: removed by name then
-    RemoveOnSignals(m_signalSlots, kCreatedTarget, m_final);
+    m_targetPath = FinalPathOf(fd, name);  // may run out of memory: removed by name then
+    RemoveOnSignals(m_signalSlots, kCreatedTarget, m_targetPath);
     return 0;
 }
 
@@ -251,7 +251,7 @@ bool TargetFile::OpenExisting(std::intptr_t look, const fs::path& name, IfExists
         int fd;
         ~Closer() { ::close(fd); }
     } closer{found};
-    m_final = FinalPathOf(found, name);
+    m_targetPath = FinalPathOf(found, name);
     struct stat file {};
     if (::fstat(found, &file) != 0) return Fail(TargetProblem::CannotWrite, errno);
     if (!S_ISREG(file.st_mode)) {
@@ -263,7 +263,7 @@ bool TargetFile::OpenExisting(std::intptr_t look, const fs::path& name, IfExists
     // Reopened through the descriptor, so that what was looked at is what gets written.
     const int fd = ReopenForWriting(found, name);
     if (fd < 0) return Fail(TargetProblem::CannotWrite, errno);
-    m_target = fd;
+    m_targetFile = fd;
     // A file no one may write is refused even where the system lets a privileged user write.
     if ((file.st_mode & 0222) == 0) return Fail(TargetProblem::CannotWrite, EACCES);
     m_inPlace = file.st_nlink > 1;
@@ -274,18 +274,18 @@ bool TargetFile::CreateTemporary() {
     // Beside the target, so that the commit is a rename; where no file can be made there, in the
     // system's temporary folder, and the commit copies the contents into the target.
     std::error_code noTemporaryFolder;
-    const fs::path places[] = {m_final,
-                               fs::temp_directory_path(noTemporaryFolder) / m_final.filename()};
+    const fs::path places[] = {
+        m_targetPath, fs::temp_directory_path(noTemporaryFolder) / m_targetPath.filename()};
     int error = 0;
     for (const fs::path& beside : places) {
         for (unsigned attempt = 0; attempt <= 100; ++attempt) {
-            m_temporary = PendingNameFor(beside, attempt);
+            m_temporaryPath = PendingNameFor(beside, attempt);
             const SignalsHeld held;  // until the temporary is registered
-            const int fd =
-                ::open(m_temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+            const int fd = ::open(m_temporaryPath.c_str(),
+                                  O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
             if (fd >= 0) {
-                m_temp = fd;
-                RemoveOnSignals(m_signalSlots, kTemporary, m_temporary);
+                m_temporaryFile = fd;
+                RemoveOnSignals(m_signalSlots, kTemporary, m_temporaryPath);
                 return true;
             }
             if (errno != EEXIST) break;
@@ -294,18 +294,19 @@ bool TargetFile::CreateTemporary() {
         if ((error != EACCES && error != EPERM) || noTemporaryFolder) break;
         m_inPlace = true;
     }
-    m_temporary.clear();
+    m_temporaryPath.clear();
     return Fail(TargetProblem::CannotCreate, error);
 }
 
 bool TargetFile::Write(const char* data, std::size_t size) {
     int error = 0;
     return m_problem.kind == TargetProblem::None &&
-           (WriteAll(Fd(m_temp), data, size, error) || Fail(TargetProblem::CannotWrite, error));
+           (WriteAll(Fd(m_temporaryFile), data, size, error) ||
+            Fail(TargetProblem::CannotWrite, error));
 }
 
 bool TargetFile::ReplaceTarget() {
-    const int temp = Fd(m_temp), target = Fd(m_target);
+    const int temp = Fd(m_temporaryFile), target = Fd(m_targetFile);
     struct stat old {};
     if (::fstat(target, &old) != 0) return Fail(TargetProblem::CannotWrite, errno);
     // The earlier file's owner where allowed, else at least its group; its mode, without set-id
@@ -318,7 +319,7 @@ bool TargetFile::ReplaceTarget() {
     // neither; a file made for this write puts nothing at risk and skips the wait.
     if (!m_created && ::fsync(temp) != 0) return Fail(TargetProblem::CannotWrite, errno);
     const int closed = ::close(temp);  // still reports a deferred write failure (NFS)
-    m_temp = -1;
+    m_temporaryFile = -1;
     if (closed != 0) return Fail(TargetProblem::CannotWrite, errno);
     if (const int fault = InjectedTargetFault(TargetStep::Replace)) {
         return Fail(TargetProblem::CannotWrite, fault);
@@ -326,18 +327,19 @@ bool TargetFile::ReplaceTarget() {
     // A signal waits until the target made for this write holds the CSV and is released, or
     // else still removes it.
     const SignalsHeld held;
-    if (::rename(m_temporary.c_str(), m_final.c_str()) != 0) {
+    if (::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
         return Fail(TargetProblem::CannotWrite, errno);
     }
     ReleaseSignalSlots(m_signalSlots);
-    CloseFd(m_target);
+    CloseFd(m_targetFile);
     return true;
 }
 
 int TargetFile::Sizes(std::int64_t& target, std::int64_t& temporary) const {
     struct stat old {
     }, contents{};
-    if (::fstat(Fd(m_target), &old) != 0 || ::fstat(Fd(m_temp), &contents) != 0) return errno;
+    if (::fstat(Fd(m_targetFile), &old) != 0 || ::fstat(Fd(m_temporaryFile), &contents) != 0)
+        return errno;
     target = old.st_size;
     temporary = contents.st_size;
     return 0;
@@ -345,15 +347,15 @@ int TargetFile::Sizes(std::int64_t& target, std::int64_t& temporary) const {
 
 int TargetFile::ReserveRoom(std::int64_t, std::int64_t size) {
     const int error = InjectedTargetFault(TargetStep::CopyIntoTarget);
-    return error != 0 || size == 0 ? error : ::posix_fallocate(Fd(m_target), 0, size);
+    return error != 0 || size == 0 ? error : ::posix_fallocate(Fd(m_targetFile), 0, size);
 }
 
 int TargetFile::CopyContents(std::int64_t, std::int64_t size) {
-    return CopyBytes(Fd(m_temp), Fd(m_target), size);
+    return CopyBytes(Fd(m_temporaryFile), Fd(m_targetFile), size);
 }
 
 int TargetFile::SetTargetSize(std::int64_t size, bool durably) {
-    const int target = Fd(m_target);
+    const int target = Fd(m_targetFile);
     return ::ftruncate(target, size) == 0 && (!durably || ::fsync(target) == 0) ? 0 : errno;
 }
 
@@ -364,30 +366,30 @@ void TargetFile::HoldSignals(bool hold) {
 // Unnamed until whole where the file system allows (O_TMPFILE): a backup found under its name
 // is then always complete.
 int TargetFile::SaveEarlier(std::int64_t earlier) {
-    const fs::path beside = m_temporary.parent_path() / m_final.filename();
+    const fs::path beside = m_temporaryPath.parent_path() / m_targetPath.filename();
     const int folder = ::open(beside.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) return errno;
     int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     const bool unnamed = fd >= 0;
     for (unsigned attempt = 0; fd < 0 && attempt <= 100; ++attempt) {
-        m_backup = BackupNameFor(beside, attempt);
-        fd = ::open(m_backup.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        m_backupPath = BackupNameFor(beside, attempt);
+        fd = ::open(m_backupPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
         if (fd < 0 && errno != EEXIST) break;
     }
     int error = fd < 0 ? errno : 0;
-    if (fd < 0) m_backup.clear();
+    if (fd < 0) m_backupPath.clear();
     m_backupFile = fd;
     // The target is held for writing only: read through a descriptor of its own.
-    const int earlierFile = ::open(ProcName(Fd(m_target)).c_str(), O_RDONLY | O_CLOEXEC);
+    const int earlierFile = ::open(ProcName(Fd(m_targetFile)).c_str(), O_RDONLY | O_CLOEXEC);
     if (error == 0 && earlierFile < 0) error = errno;
     if (error == 0) error = CopyBytes(earlierFile, fd, earlier, false);
     if (earlierFile >= 0) ::close(earlierFile);
     if (error == 0 && ::fsync(fd) != 0) error = errno;
-    for (unsigned attempt = 0; error == 0 && unnamed && m_backup.empty(); ++attempt) {
+    for (unsigned attempt = 0; error == 0 && unnamed && m_backupPath.empty(); ++attempt) {
         const fs::path name = BackupNameFor(beside, attempt);
         if (::linkat(AT_FDCWD, ProcName(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
             0) {
-            m_backup = name;
+            m_backupPath = name;
         } else if (errno != EEXIST || attempt == 100) {
             error = errno;
         }
@@ -399,21 +401,21 @@ int TargetFile::SaveEarlier(std::int64_t earlier) {
 }
 
 int TargetFile::RestoreEarlier(std::int64_t earlier) {
-    const int error = CopyBytes(Fd(m_backupFile), Fd(m_target), earlier, false);
+    const int error = CopyBytes(Fd(m_backupFile), Fd(m_targetFile), earlier, false);
     return error != 0 ? error : SetTargetSize(earlier, true);
 }
 
 void TargetFile::DropBackup() {
     CloseFd(m_backupFile);
-    if (!m_backup.empty()) ::unlink(m_backup.c_str());
-    m_backup.clear();
+    if (!m_backupPath.empty()) ::unlink(m_backupPath.c_str());
+    m_backupPath.clear();
 }
 
 void TargetFile::Discard() {
-    CloseFd(m_temp);
-    CloseFd(m_target);
-    if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
-    if (m_created && !m_committed) ::unlink(m_final.c_str());
+    CloseFd(m_temporaryFile);
+    CloseFd(m_targetFile);
+    if (!m_temporaryPath.empty()) ::unlink(m_temporaryPath.c_str());
+    if (m_created && !m_committed) ::unlink(m_targetPath.c_str());
     ReleaseSignalSlots(m_signalSlots);
-    m_temporary.clear();
+    m_temporaryPath.clear();
 }

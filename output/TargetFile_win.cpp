@@ -186,10 +186,10 @@ int TargetFile::OpenNew(const fs::path& name) {
     DWORD error = 0;
     const HANDLE made = CreateNew(name, error);
     if (made == INVALID_HANDLE_VALUE) return static_cast<int>(error);
-    m_target = reinterpret_cast<std::intptr_t>(made);
+    m_targetFile = reinterpret_cast<std::intptr_t>(made);
     m_created = true;
     DeleteOnClose(made, true);
-    m_final = FinalPathOf(made, name);
+    m_targetPath = FinalPathOf(made, name);
     return 0;
 }
 
@@ -199,7 +199,7 @@ bool TargetFile::OpenExisting(std::intptr_t look, const fs::path& name, IfExists
     const bool known = ::GetFileInformationByHandle(found, &file) != 0;
     const DWORD error = known ? 0 : ::GetLastError();
     const bool onDisk = ::GetFileType(found) == FILE_TYPE_DISK;
-    m_final = FinalPathOf(found, name);
+    m_targetPath = FinalPathOf(found, name);
     ::CloseHandle(found);  // before the file is held without sharing
     if (!onDisk) return Fail(TargetProblem::NotAFile, ERROR_INVALID_NAME);
     if (!known) return Fail(TargetProblem::CannotWrite, static_cast<int>(error));
@@ -209,12 +209,12 @@ bool TargetFile::OpenExisting(std::intptr_t look, const fs::path& name, IfExists
     if (ifExists == IfExists::Keep) return Fail(TargetProblem::Exists, ERROR_FILE_EXISTS);
     // Held from now to the commit: a file another program holds, or a read-only one, is refused
     // before anything is written.
-    const HANDLE target = ::CreateFileW(m_final.c_str(), kTargetAccess, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE target = ::CreateFileW(m_targetPath.c_str(), kTargetAccess, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (target == INVALID_HANDLE_VALUE) {
         return Fail(TargetProblem::CannotWrite, static_cast<int>(::GetLastError()));
     }
-    m_target = reinterpret_cast<std::intptr_t>(target);
+    m_targetFile = reinterpret_cast<std::intptr_t>(target);
     // Windows refuses such an open itself; Wine lets a privileged user through.
     if (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
         return Fail(TargetProblem::CannotWrite, ERROR_ACCESS_DENIED);
@@ -227,20 +227,20 @@ bool TargetFile::CreateTemporary() {
     // Beside the target, so that the commit is a replacement; where no file can be made there,
     // in the system's temporary folder, and the commit copies the contents into the target.
     std::error_code noTemporaryFolder;
-    const fs::path places[] = {
-        m_final, LongForm(fs::temp_directory_path(noTemporaryFolder)) / m_final.filename()};
+    const fs::path places[] = {m_targetPath, LongForm(fs::temp_directory_path(noTemporaryFolder)) /
+                                                 m_targetPath.filename()};
     DWORD error = 0;
     for (const fs::path& beside : places) {
         for (unsigned attempt = 0; attempt <= 100; ++attempt) {
-            m_temporary = PendingNameFor(beside, attempt);
+            m_temporaryPath = PendingNameFor(beside, attempt);
             const HANDLE temp =
-                ::CreateFileW(m_temporary.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                ::CreateFileW(m_temporaryPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (temp != INVALID_HANDLE_VALUE) {
-                m_temp = reinterpret_cast<std::intptr_t>(temp);
+                m_temporaryFile = reinterpret_cast<std::intptr_t>(temp);
                 DeleteOnClose(temp, true);
                 if (::GetFileType(temp) == FILE_TYPE_DISK) return true;
-                m_temporary.clear();  // a device under another name: nothing to commit there
+                m_temporaryPath.clear();  // a device under another name: nothing to commit there
                 return Fail(TargetProblem::NotAFile, ERROR_INVALID_NAME);
             }
             error = ::GetLastError();
@@ -249,7 +249,7 @@ bool TargetFile::CreateTemporary() {
         if (error != ERROR_ACCESS_DENIED || noTemporaryFolder) break;
         m_inPlace = true;
     }
-    m_temporary.clear();
+    m_temporaryPath.clear();
     return Fail(TargetProblem::CannotCreate, static_cast<int>(error));
 }
 
@@ -261,7 +261,7 @@ bool TargetFile::Write(const char* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!::WriteFile(Handle(m_temp), data, chunk, &written, nullptr)) {
+        if (!::WriteFile(Handle(m_temporaryFile), data, chunk, &written, nullptr)) {
             return Fail(TargetProblem::CannotWrite, static_cast<int>(::GetLastError()));
         }
         if (written == 0) return Fail(TargetProblem::CannotWrite, ERROR_DISK_FULL);
@@ -272,32 +272,32 @@ bool TargetFile::Write(const char* data, std::size_t size) {
 }
 
 bool TargetFile::ReplaceTarget() {
-    const HANDLE temp = Handle(m_temp), target = Handle(m_target);
+    const HANDLE temp = Handle(m_temporaryFile), target = Handle(m_targetFile);
     if (!::FlushFileBuffers(temp)) {
         return Fail(TargetProblem::CannotWrite, static_cast<int>(::GetLastError()));
     }
     // Until here a killed process left nothing behind.
     DeleteOnClose(temp, false);
-    CloseHandleOf(m_temp);
+    CloseHandleOf(m_temporaryFile);
     if (m_created) DeleteOnClose(target, false);
-    CloseHandleOf(m_target);
+    CloseHandleOf(m_targetFile);
     // The earlier file waits under a free name of its own while it is replaced, so that whatever
     // step fails, it can be found and put back.
     fs::path backup;
     for (unsigned attempt = 1; backup.empty() || Exists(backup); ++attempt) {
-        backup = PendingNameFor(m_final, 100 + attempt);
+        backup = PendingNameFor(m_targetPath, 100 + attempt);
     }
     // Windows gives the new file the earlier one's attributes; Wine keeps the new file's own.
-    const DWORD earlier = ::GetFileAttributesW(m_final.c_str());
+    const DWORD earlier = ::GetFileAttributesW(m_targetPath.c_str());
     if (const DWORD kept = earlier & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         earlier != INVALID_FILE_ATTRIBUTES && kept != 0) {
-        ::SetFileAttributesW(m_temporary.c_str(), kept);
+        ::SetFileAttributesW(m_temporaryPath.c_str(), kept);
     }
     DWORD error = 0;
     for (int attempt = 0;; ++attempt) {
         error = static_cast<DWORD>(InjectedTargetFault(TargetStep::Replace));
         if (error == 0 &&
-            !::ReplaceFileW(m_final.c_str(), m_temporary.c_str(), backup.c_str(),
+            !::ReplaceFileW(m_targetPath.c_str(), m_temporaryPath.c_str(), backup.c_str(),
                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                             nullptr, nullptr)) {
             error = ::GetLastError();
@@ -312,23 +312,24 @@ bool TargetFile::ReplaceTarget() {
     }
     // A failure half way leaves the name free, the earlier file aside: the new file goes in, or
     // else the earlier one goes back. The name never ends up holding neither.
-    if (error != 0 && !Exists(m_final)) {
-        if (::MoveFileExW(m_temporary.c_str(), m_final.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (error != 0 && !Exists(m_targetPath)) {
+        if (::MoveFileExW(m_temporaryPath.c_str(), m_targetPath.c_str(), MOVEFILE_WRITE_THROUGH)) {
             error = 0;
         } else {
-            ::MoveFileExW(backup.c_str(), m_final.c_str(), MOVEFILE_WRITE_THROUGH);
+            ::MoveFileExW(backup.c_str(), m_targetPath.c_str(), MOVEFILE_WRITE_THROUGH);
         }
     }
-    if (error != 0 && !Exists(m_temporary) && Exists(m_final)) error = 0;  // it went in
+    if (error != 0 && !Exists(m_temporaryPath) && Exists(m_targetPath)) error = 0;  // it went in
     ::DeleteFileW(backup.c_str());
     if (error != 0) return Fail(TargetProblem::CannotWrite, static_cast<int>(error));
-    m_temporary.clear();
+    m_temporaryPath.clear();
     return true;
 }
 
 int TargetFile::Sizes(std::int64_t& target, std::int64_t& temporary) const {
     LARGE_INTEGER old{}, contents{};
-    if (!::GetFileSizeEx(Handle(m_target), &old) || !::GetFileSizeEx(Handle(m_temp), &contents)) {
+    if (!::GetFileSizeEx(Handle(m_targetFile), &old) ||
+        !::GetFileSizeEx(Handle(m_temporaryFile), &contents)) {
         return static_cast<int>(::GetLastError());
     }
     target = old.QuadPart;
@@ -338,18 +339,18 @@ int TargetFile::Sizes(std::int64_t& target, std::int64_t& temporary) const {
 
 // Past the earlier end the contents themselves take their room; within it, the holes are filled.
 int TargetFile::ReserveRoom(std::int64_t earlier, std::int64_t size) {
-    DWORD error = CopyRange(Handle(m_temp), Handle(m_target), earlier, size);
-    if (error == 0) error = FillHoles(Handle(m_target), std::min(earlier, size));
+    DWORD error = CopyRange(Handle(m_temporaryFile), Handle(m_targetFile), earlier, size);
+    if (error == 0) error = FillHoles(Handle(m_targetFile), std::min(earlier, size));
     return static_cast<int>(error);
 }
 
 int TargetFile::CopyContents(std::int64_t earlier, std::int64_t size) {
     return static_cast<int>(
-        CopyRange(Handle(m_temp), Handle(m_target), 0, std::min(earlier, size)));
+        CopyRange(Handle(m_temporaryFile), Handle(m_targetFile), 0, std::min(earlier, size)));
 }
 
 int TargetFile::SetTargetSize(std::int64_t size, bool durably) {
-    const HANDLE target = Handle(m_target);
+    const HANDLE target = Handle(m_targetFile);
     return SetSize(target, size) && (!durably || ::FlushFileBuffers(target))
                ? 0
                : static_cast<int>(::GetLastError());
@@ -359,55 +360,55 @@ void TargetFile::HoldSignals(bool) {}  // a console's Ctrl+C ends the process: t
 
 // Marked to delete itself until whole, so that a backup found under its name is complete.
 int TargetFile::SaveEarlier(std::int64_t earlier) {
-    const fs::path beside = m_temporary.parent_path() / m_final.filename();
+    const fs::path beside = m_temporaryPath.parent_path() / m_targetPath.filename();
     HANDLE backup = INVALID_HANDLE_VALUE;
     DWORD error = 0;
     for (unsigned attempt = 0; backup == INVALID_HANDLE_VALUE && attempt <= 100; ++attempt) {
-        m_backup = BackupNameFor(beside, attempt);
+        m_backupPath = BackupNameFor(beside, attempt);
         backup =
-            ::CreateFileW(m_backup.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
-                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ::CreateFileW(m_backupPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                          FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         error = backup == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     if (backup == INVALID_HANDLE_VALUE) {
-        m_backup.clear();
+        m_backupPath.clear();
         return static_cast<int>(error);
     }
     m_backupFile = reinterpret_cast<std::intptr_t>(backup);
     DeleteOnClose(backup, true);
-    error = CopyRange(Handle(m_target), backup, 0, earlier, false);
+    error = CopyRange(Handle(m_targetFile), backup, 0, earlier, false);
     if (error == 0 && !::FlushFileBuffers(backup)) error = ::GetLastError();
     if (error != 0) return static_cast<int>(error);
     // Whole: it stays, whatever happens to this process, and is held for reading only, so that
     // others may look at it.
     DeleteOnClose(backup, false);
     CloseHandleOf(m_backupFile);
-    backup = ::CreateFileW(m_backup.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    backup = ::CreateFileW(m_backupPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (backup == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
     m_backupFile = reinterpret_cast<std::intptr_t>(backup);
     return 0;
 }
 
 int TargetFile::RestoreEarlier(std::int64_t earlier) {
-    const DWORD error = CopyRange(Handle(m_backupFile), Handle(m_target), 0, earlier, false);
+    const DWORD error = CopyRange(Handle(m_backupFile), Handle(m_targetFile), 0, earlier, false);
     return error != 0 ? static_cast<int>(error) : SetTargetSize(earlier, true);
 }
 
 void TargetFile::DropBackup() {
     CloseHandleOf(m_backupFile);
-    if (!m_backup.empty()) ::DeleteFileW(m_backup.c_str());
-    m_backup.clear();
+    if (!m_backupPath.empty()) ::DeleteFileW(m_backupPath.c_str());
+    m_backupPath.clear();
 }
 
 void TargetFile::Discard() {
     // Marked for deletion while open: closing removes them. A target that holds its contents is
     // to stay, made for this write or not: the mark, if any, goes first.
-    if (!m_created && m_target != -1) DeleteOnClose(Handle(m_target), false);
-    CloseHandleOf(m_temp);
-    CloseHandleOf(m_target);
-    if (!m_temporary.empty()) ::DeleteFileW(m_temporary.c_str());
-    if (m_created && !m_committed) ::DeleteFileW(m_final.c_str());
-    m_temporary.clear();
+    if (!m_created && m_targetFile != -1) DeleteOnClose(Handle(m_targetFile), false);
+    CloseHandleOf(m_temporaryFile);
+    CloseHandleOf(m_targetFile);
+    if (!m_temporaryPath.empty()) ::DeleteFileW(m_temporaryPath.c_str());
+    if (m_created && !m_committed) ::DeleteFileW(m_targetPath.c_str());
+    m_temporaryPath.clear();
 }
