@@ -99,7 +99,9 @@ private:
     bool m_created = false;  // the target was made for this write
     bool m_inPlace = false;  // the contents are copied into the target at the commit
     bool m_committed = false;
-    int m_signalSlots = -1;  // POSIX: where a signal finds this write's files
+    int m_signalSlots = -1;           // POSIX: where a signal finds this write's files
+    std::int64_t m_writtenBytes = 0;  // POSIX: the disk has been asked to write those before
+    std::int64_t m_writeStarted = 0;
     TargetProblem m_problem;
 };
 
