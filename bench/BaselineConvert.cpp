@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "RecordingReader.h"
+#include "RecordingHeader.h"
 #include "SampleReader.h"
 #include "WidenExponent.h"
 

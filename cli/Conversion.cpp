@@ -13,25 +13,25 @@
 
 namespace {
 
-using Block = WalkBlock;
-
-// Walks the recording block by block, handing each block with samples to onBlock, which returns
-// false to stop; progress, when given, follows the samples decoded against those the file's size
-// promised.
-template <typename OnBlock>
-Walk ForEachBlock(const std::filesystem::path& path, Progress* progress, ReadProblem& problem,
-                  WalkPlan plan, OnBlock onBlock) {
-    std::string header;
-    std::vector<std::uint64_t> stamps;
-    std::vector<double> times;
-    std::vector<SampleRow> rows;
+// A plan that counts the samples the file's size promises when there is progress to show.
+WalkPlan Planned(WalkPlan plan, const Progress* progress) {
     plan.expected = progress != nullptr;
-    return WalkRecording(path, plan, {header, stamps, times, rows}, &problem,
-                         [&](const Block& block) {
-                             if (!onBlock(block)) return false;
-                             if (progress) progress->Update(block.decoded, block.expected);
-                             return true;
-                         });
+    return plan;
+}
+
+void ShowProgress(Progress* progress, const RecordingWalk& walk) {
+    if (progress) progress->Update(walk.Decoded(), walk.Expected());
+}
+
+// Whether the walk read the whole recording; when not, problem says why.
+bool Finished(const RecordingWalk& walk, ReadProblem& problem) {
+    problem = walk.Problem();
+    return walk.Finished();
+}
+
+ConversionOutcome ReadFailed(const RecordingWalk& walk, ReadProblem& problem) {
+    problem = walk.Problem();
+    return ConversionOutcome::ReadFailed;
 }
 
 }  // namespace
@@ -41,48 +41,43 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
                                    Progress* progress, ReadProblem& problem,
                                    std::uint64_t& samples) {
     samples = 0;
-    // Made at the first block, when the stamps' unit is known.
-    std::optional<BlockWriter> writer;
-    const Walk walk =
-        ForEachBlock(recording, progress, problem, {.stamps = withStamps}, [&](const Block& block) {
-            if (!writer)
-                writer.emplace(out, style, true, withStamps ? StampUnit(block.format) : nullptr,
-                               threads);
-            samples += block.rows.size();
-            return writer->Write(block.format.columnCount, block.times.data(), block.rows.data(),
-                                 block.rows.size(), block.stamps.data());
-        });
-    if (walk == Walk::Unreadable) return ConversionOutcome::ReadFailed;
-    if (walk == Walk::Stopped || !writer->Finish()) return ConversionOutcome::WriteFailed;
-    return ConversionOutcome::Converted;
+    RecordingWalk walk(recording, Planned({.stamps = withStamps}, progress));
+    if (!walk.Opened()) return ReadFailed(walk, problem);
+    const SensorFormat& format = walk.Format();
+    BlockWriter writer(out, style, true, withStamps ? StampUnit(format) : nullptr, threads);
+    for (WalkBlock block; walk.Next(block); ShowProgress(progress, walk)) {
+        samples += block.rows.size();
+        if (!writer.Write(format.columnCount, block.times.data(), block.rows.data(),
+                          block.rows.size(), block.stamps.data())) {
+            return ConversionOutcome::WriteFailed;
+        }
+    }
+    if (!walk.Finished()) return ReadFailed(walk, problem);
+    return writer.Finish() ? ConversionOutcome::Converted : ConversionOutcome::WriteFailed;
 }
 
 bool SummariseRecording(const std::filesystem::path& recording, Progress* progress,
                         std::string& header, std::uint64_t& samples, std::int32_t& columns,
                         ReadProblem& problem) {
-    samples = 0;
-    const Walk walk = ForEachBlock(recording, progress, problem, {}, [&](const Block& block) {
-        header = block.header;
-        columns = block.format.columnCount;
-        samples += block.rows.size();
-        return true;
-    });
-    return walk == Walk::Finished;
+    RecordingWalk walk(recording, Planned({.times = false}, progress));
+    for (WalkBlock block; walk.Next(block); ShowProgress(progress, walk)) {
+    }
+    header = walk.Header();
+    samples = walk.Decoded();
+    columns = walk.Format().columnCount;
+    return Finished(walk, problem);
 }
 
 bool AnalyseRecording(const std::filesystem::path& recording, Progress* progress,
                       std::string& header, std::optional<RecordingStats>& stats,
                       ReadProblem& problem) {
-    const Walk walk = ForEachBlock(
-        recording, progress, problem, {.times = false, .stamps = true}, [&](const Block& block) {
-            if (!stats) {
-                stats.emplace(block.format);
-                header = block.header;
-            }
-            stats->Add(block.stamps.data(), block.rows.data(), block.rows.size());
-            return true;
-        });
-    return walk == Walk::Finished;
+    RecordingWalk walk(recording, Planned({.times = false, .stamps = true}, progress));
+    if (walk.Opened()) stats.emplace(walk.Format());
+    for (WalkBlock block; walk.Next(block); ShowProgress(progress, walk)) {
+        stats->Add(block.stamps.data(), block.rows.data(), block.rows.size());
+    }
+    header = walk.Header();
+    return Finished(walk, problem);
 }
 
 ConversionOutcome PlotRecording(const std::filesystem::path& recording, OutputFile& out,
@@ -90,44 +85,39 @@ ConversionOutcome PlotRecording(const std::filesystem::path& recording, OutputFi
     // One pass where the first and the last sample bound the stamps, as they do unless stamps go
     // backward past the first or the last goes back; otherwise a second over the range the first
     // found.
-    std::string header;
-    std::optional<RecordingStats> stats;
+    RecordingWalk walk(recording,
+                       Planned({.times = false, .stamps = true, .lastStamp = true}, progress));
+    WalkBlock block;
+    if (!walk.Next(block)) return ReadFailed(walk, problem);
+    const std::int32_t columns = walk.Format().columnCount;
+    RecordingStats stats(walk.Format(), false);
     std::optional<PlotBands> bands;
-    Walk walk = ForEachBlock(
-        recording, progress, problem, {.times = false, .stamps = true, .lastStamp = true},
-        [&](const Block& block) {
-            if (!stats) {
-                stats.emplace(block.format, false);
-                header = block.header;
-                if (block.lastStamp) {
-                    bands.emplace(block.format.columnCount, block.stamps[0], *block.lastStamp);
-                }
-            }
-            stats->Add(block.stamps.data(), block.rows.data(), block.rows.size());
-            if (bands && bands->HeldAll()) {
-                bands->Add(block.stamps.data(), block.rows.data(), block.rows.size());
-            }
-            return true;
-        });
-    if (walk == Walk::Finished && !(bands && bands->HeldAll())) {
-        bands.emplace(stats->format.columnCount, stats->minStamp, stats->maxStamp);
-        walk =
-            ForEachBlock(recording, progress, problem, {.times = false, .stamps = true},
-                         [&](const Block& block) {
-                             bands->Add(block.stamps.data(), block.rows.data(), block.rows.size());
-                             return true;
-                         });
+    if (walk.LastStamp()) bands.emplace(columns, block.stamps[0], *walk.LastStamp());
+    do {
+        stats.Add(block.stamps.data(), block.rows.data(), block.rows.size());
+        if (bands && bands->HeldAll()) {
+            bands->Add(block.stamps.data(), block.rows.data(), block.rows.size());
+        }
+        ShowProgress(progress, walk);
+    } while (walk.Next(block));
+    if (!walk.Finished()) return ReadFailed(walk, problem);
+    if (!(bands && bands->HeldAll())) {
+        bands.emplace(columns, stats.minStamp, stats.maxStamp);
+        RecordingWalk again(recording, Planned({.times = false, .stamps = true}, progress));
+        while (again.Next(block)) {
+            bands->Add(block.stamps.data(), block.rows.data(), block.rows.size());
+            ShowProgress(progress, again);
+        }
+        if (!again.Finished()) return ReadFailed(again, problem);
     }
-    if (walk != Walk::Finished) return ConversionOutcome::ReadFailed;
-    samples = stats->samples;
-    const std::wstring summary =
-        FormatSummaryText(header, samples, true, stats->format.columnCount);
+    samples = stats.samples;
+    const std::wstring summary = FormatSummaryText(walk.Header(), samples, true, columns);
     std::vector<std::string> title;
     for (std::size_t begin = 0, end; (end = summary.find(L"\r\n", begin)) != std::wstring::npos;
          begin = end + 2) {
         title.push_back(Utf8FromWide(summary.substr(begin, end - begin)));
     }
-    const std::string svg = DrawPlotSvg(*bands, PlotScales(*bands, *stats), title);
+    const std::string svg = DrawPlotSvg(*bands, PlotScales(*bands, stats), title);
     return out.Write(svg.data(), svg.size()) ? ConversionOutcome::Converted
                                              : ConversionOutcome::WriteFailed;
 }

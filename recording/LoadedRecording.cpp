@@ -1,7 +1,23 @@
 #include "LoadedRecording.h"
 
+#include <utility>
+
 #include "Platform.h"
-#include "RecordingReader.h"
+#include "RecordingWalk.h"
+
+std::int32_t ReadRecording(const std::filesystem::path& path, std::vector<double>& times,
+                           std::vector<SampleRow>& rows, std::string& headerText,
+                           ReadProblem* problem) {
+    RecordingWalk walk(path, {.hold = true});
+    WalkBlock held{.stamps = {}, .times = std::move(times), .rows = std::move(rows)};
+    while (walk.Next(held)) {
+    }
+    times = std::move(held.times);
+    rows = std::move(held.rows);
+    if (walk.Opened()) headerText = walk.Header();
+    if (problem) *problem = walk.Problem();
+    return walk.Finished() ? walk.Format().columnCount : 0;
+}
 
 void LoadedRecording::ResetRecording() {
     // Swapping with empty containers frees the storage a large recording held; clear() would

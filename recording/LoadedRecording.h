@@ -2,10 +2,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "ReadProblem.h"
 #include "RecordingTypes.h"
+
+// Reads one recording whole: checks the header, sets headerText once the header is accepted,
+// appends every complete sample to times and rows, reserved once from the file's size. Returns
+// the column count, or 0 when the file cannot be opened, the header is rejected, reading fails
+// before the end of the file or no complete sample follows the header.
+std::int32_t ReadRecording(const std::filesystem::path& path, std::vector<double>& times,
+                           std::vector<SampleRow>& rows, std::string& headerText,
+                           ReadProblem* problem = nullptr);
 
 // The one recording the main window holds, with the operations that fill and describe it.
 struct LoadedRecording {

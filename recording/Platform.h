@@ -23,10 +23,6 @@ FilePtr OpenForReading(const std::filesystem::path& path);
 // The path a wide (UTF-16 on Windows) file name denotes, without lossy code-page conversion.
 std::filesystem::path PathFromWide(const std::wstring& widePath);
 
-// The path a narrow file name denotes as the platform's fopen reads it: in the ANSI code page on
-// Windows, as bytes elsewhere.
-std::filesystem::path PathFromNarrow(const char* narrowPath);
-
 // Header bytes as the system's narrow code page reads them (ANSI on Windows, UTF-8 elsewhere);
 // bytes that do not decode show as U+FFFD.
 std::wstring WideFromNarrow(std::string_view bytes);

@@ -28,10 +28,6 @@ std::filesystem::path PathFromWide(const std::wstring& widePath) {
     return std::filesystem::path(Utf8FromWide(widePath));
 }
 
-std::filesystem::path PathFromNarrow(const char* narrowPath) {
-    return std::filesystem::path(narrowPath);
-}
-
 std::wstring WideFromNarrow(std::string_view bytes) {
     return WideFromUtf8(bytes);
 }

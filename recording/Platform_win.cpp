@@ -21,10 +21,6 @@ std::filesystem::path PathFromWide(const std::wstring& widePath) {
     return std::filesystem::path(widePath);
 }
 
-std::filesystem::path PathFromNarrow(const char* narrowPath) {
-    return std::filesystem::path(WideFromNarrow(narrowPath));
-}
-
 std::wstring WideFromNarrow(std::string_view bytes) {
     if (bytes.empty()) return {};
     // The thread's ANSI code page, as the framework's own narrow-to-wide conversion uses.

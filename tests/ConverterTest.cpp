@@ -24,7 +24,7 @@
 #include "Process.h"
 #include "Progress.h"
 #include "RecordingGenerator.h"
-#include "RecordingReader.h"
+#include "RecordingHeader.h"
 #include "TempDir.h"
 #include "Version.h"
 

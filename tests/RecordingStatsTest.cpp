@@ -5,7 +5,7 @@
 #include <random>
 #include <tuple>
 
-#include "RecordingReader.h"
+#include "RecordingHeader.h"
 #include "RecordingStats.h"
 
 namespace {

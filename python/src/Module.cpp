@@ -59,8 +59,7 @@ struct Slice {
 };
 
 template <typename Value>
-void Append(const WalkBlock& block, std::size_t take, Column<Value>& values) {
-    const auto columns = static_cast<std::size_t>(block.format.columnCount);
+void Append(const WalkBlock& block, std::size_t take, std::size_t columns, Column<Value>& values) {
     Value* to = values.Extend(take * columns);
     for (std::size_t i = 0; i < take; ++i) {
         // Exact: binary32 values were widened to be decoded.
@@ -70,46 +69,41 @@ void Append(const WalkBlock& block, std::size_t take, Column<Value>& values) {
     }
 }
 
-// Reads with the GIL released: touches no Python object.
-Walk ReadSlice(const std::string& path, std::uint64_t from, std::uint64_t count,
+// Reads with the GIL released: touches no Python object. The problem is set when the file is no
+// readable recording; stopping at count is none.
+void ReadSlice(const std::string& path, std::uint64_t from, std::uint64_t count,
                std::optional<std::uint64_t> base, Slice& slice, ReadProblem& problem) {
-    std::string header;
-    std::vector<std::uint64_t> stamps;
-    std::vector<double> noTimes;
-    std::vector<SampleRow> rows;
-    const WalkPlan plan{.times = false, .stamps = true, .expected = true, .from = from};
-    return WalkRecording(
-        std::filesystem::path(path), plan, {header, stamps, noTimes, rows}, &problem,
-        [&](const WalkBlock& block) {
-            const bool wide = block.format.valueWidth == 8;
-            if (slice.stamps.size == 0) {
-                slice.header = block.header;
-                slice.format = block.format;
-                slice.remaining = block.expected;
-                // Time(s)'s rule: seconds since the recording's first sample.
-                base = base.value_or(block.stamps.front());
-                // Room for what the size promises, as the dialog reserves it.
-                const auto promised = static_cast<std::size_t>(std::min(count, block.expected));
-                const auto columns = static_cast<std::size_t>(block.format.columnCount);
-                slice.stamps.Extend(promised);
-                slice.times.Extend(promised);
-                if (wide) {
-                    slice.values8.Extend(promised * columns);
-                } else {
-                    slice.values4.Extend(promised * columns);
-                }
-                slice.stamps.size = slice.times.size = slice.values4.size = slice.values8.size = 0;
-            }
-            const std::size_t take = static_cast<std::size_t>(
-                std::min<std::uint64_t>(count - slice.stamps.size, block.rows.size()));
-            std::copy_n(block.stamps.begin(), take, slice.stamps.Extend(take));
-            double* times = slice.times.Extend(take);
-            for (std::size_t i = 0; i < take; ++i) {
-                times[i] = TicksBetween(*base, block.stamps[i]) / block.format.ticksPerSecond;
-            }
-            wide ? Append(block, take, slice.values8) : Append(block, take, slice.values4);
-            return slice.stamps.size < count;
-        });
+    RecordingWalk walk(std::filesystem::path(path),
+                       {.times = false, .stamps = true, .expected = true, .from = from});
+    slice.header = walk.Header();
+    slice.format = walk.Format();
+    slice.remaining = walk.Expected();
+    const bool wide = slice.format.valueWidth == 8;
+    // Room for what the size promises, as the dialog reserves it.
+    const auto promised = static_cast<std::size_t>(std::min(count, walk.Expected()));
+    const auto columns = static_cast<std::size_t>(slice.format.columnCount);
+    slice.stamps.Extend(promised);
+    slice.times.Extend(promised);
+    if (wide) {
+        slice.values8.Extend(promised * columns);
+    } else {
+        slice.values4.Extend(promised * columns);
+    }
+    slice.stamps.size = slice.times.size = slice.values4.size = slice.values8.size = 0;
+    for (WalkBlock block; slice.stamps.size < count && walk.Next(block);) {
+        // Time(s)'s rule: seconds since the recording's first sample.
+        base = base.value_or(block.stamps.front());
+        const std::size_t take = static_cast<std::size_t>(
+            std::min<std::uint64_t>(count - slice.stamps.size, block.rows.size()));
+        std::copy_n(block.stamps.begin(), take, slice.stamps.Extend(take));
+        double* times = slice.times.Extend(take);
+        for (std::size_t i = 0; i < take; ++i) {
+            times[i] = TicksBetween(*base, block.stamps[i]) / slice.format.ticksPerSecond;
+        }
+        wide ? Append(block, take, columns, slice.values8)
+             : Append(block, take, columns, slice.values4);
+    }
+    problem = walk.Problem();
 }
 
 // Hands a column's memory to numpy, which frees it through the capsule: no copy.
@@ -142,13 +136,12 @@ py::tuple Read(const std::string& path, std::uint64_t from, std::optional<std::u
                std::optional<std::uint64_t> base) {
     Slice slice;
     ReadProblem problem;
-    Walk walk;
     {
         const py::gil_scoped_release unlocked;
-        walk = ReadSlice(path, from, count.value_or(std::numeric_limits<std::uint64_t>::max()),
-                         base, slice, problem);
+        ReadSlice(path, from, count.value_or(std::numeric_limits<std::uint64_t>::max()), base,
+                  slice, problem);
     }
-    if (walk == Walk::Unreadable) Raise(problem, path);
+    if (problem.failure != ReadFailure::None) Raise(problem, path);
     const auto samples = static_cast<py::ssize_t>(slice.stamps.size);
     const py::ssize_t columns = slice.format.columnCount;
     py::array values = slice.format.valueWidth == 8 ? Give(slice.values8, {samples, columns})
@@ -163,21 +156,17 @@ std::string StatsJson(const std::string& path) {
     std::string header;
     std::optional<RecordingStats> stats;
     ReadProblem problem;
-    Walk walk;
     {
         const py::gil_scoped_release unlocked;
-        std::vector<std::uint64_t> stamps;
-        std::vector<double> noTimes;
-        std::vector<SampleRow> rows;
-        walk =
-            WalkRecording(std::filesystem::path(path), {.times = false, .stamps = true},
-                          {header, stamps, noTimes, rows}, &problem, [&](const WalkBlock& block) {
-                              if (!stats) stats.emplace(block.format);
-                              stats->Add(block.stamps.data(), block.rows.data(), block.rows.size());
-                              return true;
-                          });
+        RecordingWalk walk(std::filesystem::path(path), {.times = false, .stamps = true});
+        if (walk.Opened()) stats.emplace(walk.Format());
+        for (WalkBlock block; walk.Next(block);) {
+            stats->Add(block.stamps.data(), block.rows.data(), block.rows.size());
+        }
+        header = walk.Header();
+        problem = walk.Problem();
     }
-    if (walk == Walk::Unreadable) Raise(problem, path);
+    if (problem.failure != ReadFailure::None) Raise(problem, path);
     return FormatStatsJson(path, Utf8FromWide(WideFromNarrow(header)), *stats);
 }
 

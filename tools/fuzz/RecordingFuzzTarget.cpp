@@ -1,6 +1,7 @@
 #include "RecordingFuzzTarget.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CsvExport.h"
@@ -25,18 +26,18 @@ public:
 }  // namespace
 
 void ExerciseRecording(std::FILE* recording) {
+    RecordingWalk walk(recording, {.stamps = true, .hold = true});
+    WalkBlock held;
+    while (walk.Next(held)) {
+    }
+    (void)DescribeReadProblem(walk.Problem());
+    if (!walk.Opened()) return;  // rejected: nothing was decoded
+    const SensorFormat format = walk.Format();
+    const std::vector<std::uint64_t>& stamps = held.stamps;
     LoadedRecording loaded;
-    SensorFormat format{};
-    std::vector<std::uint64_t> stamps;
-    ReadProblem problem;
-    WalkRecording(recording, {.stamps = true, .hold = true},
-                  {loaded.headerText, stamps, loaded.times, loaded.rows}, &problem,
-                  [&](const WalkBlock& block) {
-                      format = block.format;
-                      return true;
-                  });
-    (void)DescribeReadProblem(problem);
-    if (loaded.headerText.empty()) return;  // rejected: nothing was decoded
+    loaded.headerText = walk.Header();
+    loaded.times = std::move(held.times);
+    loaded.rows = std::move(held.rows);
     loaded.columnCount = loaded.rows.empty() ? 0 : format.columnCount;
     (void)loaded.BuildSummaryText();
 

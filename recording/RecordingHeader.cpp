@@ -1,12 +1,11 @@
-#include "RecordingReader.h"
+#include "RecordingHeader.h"
 
 #include <cerrno>
 
-#include "ByteOrder.h"
-#include "Platform.h"
-#include "RecordingWalk.h"
-
 namespace {
+
+// Longest header token, in bytes; ReadHeaderToken's scratch holds it and a terminator.
+constexpr std::size_t kMaxTokenBytes = 1023;
 
 bool IsSeparator(int byte) {
     return byte == ' ' || byte == '\n' || byte == '\0';
@@ -15,6 +14,21 @@ bool IsSeparator(int byte) {
 bool Fail(ReadProblem* problem, ReadFailure failure, int token = 0) {
     if (problem) *problem = ReadProblem{failure, token, 0};
     return false;
+}
+
+// Reads one separator-terminated header token; false when it is empty or longer than
+// kMaxTokenBytes.
+bool ReadHeaderToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token) {
+    std::size_t stored = 0;
+    // getc reports a read error as EOF, which ends the token like end of file does.
+    for (int byte = std::getc(file); byte != EOF && !IsSeparator(byte); byte = std::getc(file)) {
+        if (stored == kMaxTokenBytes) return false;
+        scratch[stored++] = static_cast<char>(byte);
+    }
+    scratch[stored] = '\0';
+    if (stored == 0) return false;
+    token.assign(scratch, stored);
+    return true;
 }
 
 // Reads header token number `position` (1-based), reporting why it failed: an empty token leaves
@@ -28,24 +42,7 @@ bool ReadNumberedToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std
         position);
 }
 
-void CannotOpen(ReadProblem* problem) {
-    if (problem) *problem = ReadProblem{ReadFailure::CannotOpen, 0, errno};
-}
-
 }  // namespace
-
-bool ReadHeaderToken(std::FILE* file, char (&scratch)[kMaxTokenBytes + 1], std::string& token) {
-    std::size_t stored = 0;
-    // getc reports a read error as EOF, which ends the token like end of file does.
-    for (int byte = std::getc(file); byte != EOF && !IsSeparator(byte); byte = std::getc(file)) {
-        if (stored == kMaxTokenBytes) return false;
-        scratch[stored++] = static_cast<char>(byte);
-    }
-    scratch[stored] = '\0';
-    if (stored == 0) return false;
-    token.assign(scratch, stored);
-    return true;
-}
 
 SensorFormat LookUpSensorFormat(std::string_view sensorTypeToken) {
     struct Entry {
@@ -61,12 +58,6 @@ SensorFormat LookUpSensorFormat(std::string_view sensorTypeToken) {
         if (entry.token == sensorTypeToken) return entry.format;
     }
     return {4, 1, 1e9};
-}
-
-double DecodeBigEndianValue(unsigned char* bytes, int width) {
-    if (width == 4) return DecodeBigEndianValue<4>(bytes);
-    if (width == 8) return DecodeBigEndianValue<8>(bytes);
-    return 0.0;
 }
 
 bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat& format,
@@ -100,35 +91,4 @@ bool ReadRecordingHeader(std::FILE* file, std::string& headerText, SensorFormat&
         signature + ' ' + family + ' ' + variant + ' ' + version + ' ' + sensorType + ' ' + label;
     format = LookUpSensorFormat(sensorType);
     return true;
-}
-
-std::int32_t ReadRecording(const char* path, std::vector<double>& times,
-                           std::vector<SampleRow>& rows, std::string& headerText,
-                           ReadProblem* problem) {
-    return ReadRecording(PathFromNarrow(path), times, rows, headerText, problem);
-}
-
-FilePtr OpenRecordingFile(const std::filesystem::path& path, ReadProblem* problem) {
-    // An embedded NUL would silently name a shorter path: another file.
-    if (path.native().find(std::filesystem::path::value_type{}) != std::string::npos) {
-        errno = EINVAL;
-        CannotOpen(problem);
-        return nullptr;
-    }
-    FilePtr file = OpenForReading(path);
-    if (!file) CannotOpen(problem);
-    return file;
-}
-
-std::int32_t ReadRecording(const std::filesystem::path& path, std::vector<double>& times,
-                           std::vector<SampleRow>& rows, std::string& headerText,
-                           ReadProblem* problem) {
-    std::vector<std::uint64_t> noStamps;
-    std::int32_t columns = 0;
-    const Walk walk = WalkRecording(path, {.hold = true}, {headerText, noStamps, times, rows},
-                                    problem, [&](const WalkBlock& block) {
-                                        columns = block.format.columnCount;
-                                        return true;
-                                    });
-    return walk == Walk::Finished ? columns : 0;
 }

@@ -4,9 +4,8 @@
 #include <optional>
 #include <tuple>
 
+#include "LoadedRecording.h"
 #include "RecordingGenerator.h"
-#include "RecordingReader.h"
-#include "RecordingWalk.h"
 #include "SampleReader.h"
 #include "TempDir.h"
 
@@ -25,8 +24,7 @@ Read ReadBytes(const std::optional<std::string>& bytes) {
     TempDir dir;
     if (bytes) WriteFile(dir / "rec.bin", *bytes);
     Read read;
-    read.result = ReadRecording((dir / "rec.bin").string().c_str(), read.times, read.rows,
-                                read.header, &read.problem);
+    read.result = ReadRecording(dir / "rec.bin", read.times, read.rows, read.header, &read.problem);
     return read;
 }
 
@@ -39,7 +37,7 @@ constexpr auto kMissing = ReadFailure::HeaderTokenMissing,
 
 // Each header rule as the reader applies it: the result, the rows kept, the header text it sets
 // ("untouched" when it rejects the header), why it failed and at which token.
-TEST(RecordingReader, HeaderRules) {
+TEST(RecordingHeader, Rules) {
     const struct {
         std::string bytes;
         std::int32_t result;
@@ -97,7 +95,7 @@ TEST(RecordingReader, HeaderRules) {
 }
 
 // What a person reads of each reason, once.
-TEST(RecordingReader, DescribesEachProblem) {
+TEST(RecordingHeader, DescribesEachProblem) {
     const std::string no = "not a recording: the ";
     const std::pair<ReadProblem, std::string> cases[] = {
         {{kNone}, "no problem"},
@@ -117,54 +115,6 @@ TEST(RecordingReader, DescribesEachProblem) {
         {{ReadFailure::HeaderReadError, 0, EIO}, "cannot read: " + std::string(std::strerror(EIO))},
     };
     for (const auto& [problem, text] : cases) EXPECT_EQ(DescribeReadProblem(problem), text);
-}
-
-// Every sensor type, long enough to cross the reader's block boundaries, decodes exactly as
-// generated, into sequences reserved once from the file's size.
-TEST(RecordingReader, DecodesEveryType) {
-    for (const char* type : {"acceleration", "gravity", "gyroscope", "linear_acceleration",
-                             "TLocation", "speed", "magnetic_field"}) {
-        SCOPED_TRACE(type);
-        const RecordingSpec spec{.version = type[0] == 'a' ? "1" : "2",
-                                 .sensorType = type,
-                                 .samples = 70'001,
-                                 .tailBytes = 3};
-        const Read read = ReadBytes(GenerateRecording(spec));
-        const GeneratedLayout layout = LayoutOf(type);
-        ASSERT_EQ(read.result, layout.columns);
-        ASSERT_EQ(read.rows.size(), spec.samples);
-        EXPECT_EQ(read.rows.capacity(), spec.samples);
-        EXPECT_EQ(read.times.capacity(), spec.samples);
-        const double ticks = layout.milliseconds ? 1e3 : 1e9;
-        for (std::size_t i = 0; i < spec.samples; i += i < 40'000 ? 997 : 9'999) {
-            const auto sinceFirst = GeneratedStamp(spec, i) - GeneratedStamp(spec, 0);
-            EXPECT_EQ(read.times[i], static_cast<double>(sinceFirst) / ticks) << i;
-            for (int c = 0; c < 3; ++c) {
-                const double value = c < layout.columns ? GeneratedValue(spec, i, c) : 0.0;
-                EXPECT_EQ(read.rows[i].values[c], value) << i << ',' << c;
-            }
-        }
-    }
-}
-
-TEST(RecordingReader, TimesAreSecondsSinceTheFirstStampEvenBackwards) {
-    const Read read = ReadBytes(kSpeed + BigEndian64(5'000) + BigEndianFloat(1) +
-                                BigEndian64(4'000) + BigEndianFloat(2) + BigEndian64(0) +
-                                BigEndianFloat(3) + BigEndian64(6'020) + BigEndianFloat(4));
-    EXPECT_EQ(read.times, (std::vector<double>{0.0, -1.0, -5.0, 1.02}));
-}
-
-TEST(RecordingReader, DecodesBigEndianValuesInPlace) {
-    unsigned char single[] = {0x3F, 0xC0, 0x00, 0x00};
-    unsigned char twice[] = {0xC0, 0x09, 0x21, 0xFB, 0x54, 0x44, 0x2D, 0x18};
-    EXPECT_EQ(DecodeBigEndianValue(single, 4), 1.5);
-    EXPECT_EQ(DecodeBigEndianValue(twice, 8), -3.141592653589793);
-    EXPECT_EQ(DecodeBigEndianValue(single, 3), 0.0);
-    // The bytes are left reversed, as decoding them in place leaves them.
-    EXPECT_EQ(std::vector<unsigned char>(single, single + 4),
-              (std::vector<unsigned char>{0x00, 0x00, 0xC0, 0x3F}));
-    EXPECT_EQ(std::vector<unsigned char>(twice, twice + 8),
-              (std::vector<unsigned char>{0x18, 0x2D, 0x44, 0x54, 0xFB, 0x21, 0x09, 0xC0}));
 }
 
 }  // namespace
