@@ -173,6 +173,49 @@ void Note(StepEvents& events, std::uint64_t at, std::uint64_t stamp) {
     }
 }
 
+// A forward step unlike the one before it: only such a step can be a new shortest or longest,
+// so the stamp loop asks only then.
+void NoteNewStep(RecordingStats& stats, std::uint64_t step, std::uint64_t at, std::uint64_t stamp) {
+    if (step < stats.minStep || stats.minStep == 0) stats.minStep = step;
+    if (step > stats.maxStep) {
+        stats.maxStep = step;
+        stats.maxStepAt = at;
+        stats.maxStepStamp = stamp;
+    }
+}
+
+// The block's stamps from index `from` on, each against the one before it: the steps forward,
+// those back or to the same stamp, and the extremes. The running figures are in locals, which the
+// compiler keeps in registers; a run of equal steps is counted at once.
+void AddStamps(RecordingStats& stats, const std::uint64_t* stamps, std::size_t from,
+               std::size_t count) {
+    std::uint64_t previous = stats.lastStamp, low = stats.minStamp, high = stats.maxStamp;
+    std::uint64_t runStep = 0, run = 0;
+    for (std::size_t i = from; i < count; ++i) {
+        const std::uint64_t stamp = stamps[i];
+        if (stamp > previous) {
+            const std::uint64_t step = stamp - previous;
+            if (step == runStep) {
+                ++run;
+            } else {
+                if (run) stats.steps.Add(runStep, run);
+                runStep = step;
+                run = 1;
+                NoteNewStep(stats, step, stats.samples + i, stamp);
+            }
+        } else {
+            Note(stamp == previous ? stats.repeated : stats.backward, stats.samples + i, stamp);
+        }
+        low = std::min(low, stamp);
+        high = std::max(high, stamp);
+        previous = stamp;
+    }
+    if (run) stats.steps.Add(runStep, run);
+    stats.lastStamp = previous;
+    stats.minStamp = low;
+    stats.maxStamp = high;
+}
+
 }  // namespace
 
 double ColumnFigures::Std() const {
@@ -182,43 +225,12 @@ double ColumnFigures::Std() const {
 
 void RecordingStats::Add(const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {
     if (count == 0) return;
-    std::size_t i = 0;
+    std::size_t from = 0;
     if (samples == 0) {
         firstStamp = lastStamp = minStamp = maxStamp = stamps[0];
-        i = 1;
+        from = 1;  // the first stamp ends no step
     }
-    // In locals, which the compiler keeps in registers; a run of equal steps is counted at once.
-    std::uint64_t previous = lastStamp, low = minStamp, high = maxStamp;
-    std::uint64_t runStep = 0, run = 0;
-    for (; i < count; ++i) {
-        const std::uint64_t stamp = stamps[i];
-        if (stamp > previous) {
-            const std::uint64_t step = stamp - previous;
-            if (step == runStep) {
-                ++run;
-            } else {
-                if (run) steps.Add(runStep, run);
-                runStep = step;
-                run = 1;
-                if (step < minStep || minStep == 0) minStep = step;
-                if (step > maxStep) {
-                    maxStep = step;
-                    maxStepAt = samples + i;
-                    maxStepStamp = stamp;
-                }
-            }
-        } else {
-            Note(stamp == previous ? repeated : backward, samples + i, stamp);
-        }
-        low = stamp < low ? stamp : low;
-        high = stamp > high ? stamp : high;
-        previous = stamp;
-    }
-    if (run) steps.Add(runStep, run);
-    lastStamp = previous;
-    minStamp = low;
-    maxStamp = high;
-
+    AddStamps(*this, stamps, from, count);
     samples += count;
     if (!values) return;
     BlockFigures block[3];
