@@ -55,7 +55,7 @@ Sequence SequenceOf(std::uint8_t lead) {
     if (lead == 0xF0) return {4, 0x90, 0xBF};
     if (lead == 0xF4) return {4, 0x80, 0x8F};
     if (lead >= 0xF1 && lead <= 0xF3) return {4, 0x80, 0xBF};
-    return {0, 0x80, 0xBF};
+    return {};
 }
 
 }  // namespace
