@@ -40,44 +40,48 @@ bool IsSurrogate(char32_t code) {
     return code >= 0xD800 && code <= 0xDFFF;
 }
 
+// The sequence a lead byte begins: its length, 0 for a byte that begins none, and the range of
+// its second byte, which leaves out overlong forms, surrogates and code points past U+10FFFF.
+struct Sequence {
+    std::size_t length;
+    std::uint8_t low, high;
+};
+
+Sequence SequenceOf(std::uint8_t lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) return {2, 0x80, 0xBF};
+    if (lead == 0xE0) return {3, 0xA0, 0xBF};
+    if (lead == 0xED) return {3, 0x80, 0x9F};
+    if (lead >= 0xE1 && lead <= 0xEF) return {3, 0x80, 0xBF};
+    if (lead == 0xF0) return {4, 0x90, 0xBF};
+    if (lead == 0xF4) return {4, 0x80, 0x8F};
+    if (lead >= 0xF1 && lead <= 0xF3) return {4, 0x80, 0xBF};
+    return {};
+}
+
 }  // namespace
+
+Utf8Character FirstUtf8Character(std::string_view utf8) {
+    const auto lead = static_cast<std::uint8_t>(utf8[0]);
+    if (lead < 0x80) return {lead, utf8.substr(0, 1), false};
+    const Sequence sequence = SequenceOf(lead);
+    char32_t code = lead & (0x7Fu >> sequence.length);
+    std::size_t taken = 1;
+    for (; taken < sequence.length && taken < utf8.size(); ++taken) {
+        const auto next = static_cast<std::uint8_t>(utf8[taken]);
+        if (next < (taken == 1 ? sequence.low : 0x80) ||
+            next > (taken == 1 ? sequence.high : 0xBF)) {
+            break;
+        }
+        code = (code << 6) | (next & 0x3F);
+    }
+    const bool complete = sequence.length != 0 && taken == sequence.length;
+    return {complete ? code : kReplacement, utf8.substr(0, taken), !complete};
+}
 
 std::wstring WideFromUtf8(std::string_view utf8) {
     std::wstring out;
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<std::uint8_t>(utf8[i]);
-        if (lead < 0x80) {
-            out.push_back(static_cast<wchar_t>(lead));
-            ++i;
-            continue;
-        }
-        // Second-byte ranges exclude overlong forms, surrogates and code points past U+10FFFF.
-        std::size_t length = 0;
-        std::uint8_t low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        }
-        char32_t code = lead & (0x7Fu >> length);
-        std::size_t taken = 1;
-        for (; taken < length && i + taken < utf8.size(); ++taken) {
-            const auto next = static_cast<std::uint8_t>(utf8[i + taken]);
-            if (next < (taken == 1 ? low : 0x80) || next > (taken == 1 ? high : 0xBF)) break;
-            code = (code << 6) | (next & 0x3F);
-        }
-        // A malformed sequence becomes one replacement for its longest valid prefix.
-        AppendCodePoint(out, length != 0 && taken == length ? code : kReplacement);
-        i += taken;
-    }
+    ForEachUtf8Character(utf8, [&out](const Utf8Character& c) { AppendCodePoint(out, c.code); });
     return out;
 }
 

@@ -39,22 +39,17 @@ constexpr char kProgram[] = "oscimo2csv";
 std::string Shown(Stream stream, const std::string& text) {
     if (!IsTerminal(stream)) return text;
     std::string shown;
-    const auto escape = [&shown](char c) {
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
-        shown += escaped;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == 0xC2 && i + 1 < text.size() && (text[i + 1] & 0xE0) == 0x80) {
-            escape(text[i]);  // U+0080 to U+009F
-            escape(text[++i]);
-        } else if (byte < 0x20 || byte == 0x7F) {
-            escape(text[i]);
-        } else {
-            shown += text[i];
+    ForEachUtf8Character(text, [&shown](const Utf8Character& character) {
+        if (!IsControl(character.code)) {
+            shown += character.bytes;
+            return;
         }
-    }
+        for (const char byte : character.bytes) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(byte));
+            shown += escaped;
+        }
+    });
     return shown;
 }
 

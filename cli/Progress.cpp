@@ -4,47 +4,38 @@
 #include <utility>
 #include <vector>
 
+#include "Utf8.h"
+
 namespace {
 
 constexpr std::string_view kEllipsis = "...";
 constexpr std::size_t kPercentColumns = 6;  // ": 100%"
 
-struct Character {
-    std::size_t begin, columns;
-};
-
-// Each character of a UTF-8 text with the terminal columns it takes, erring high: a character
-// beyond ASCII may be wide (CJK file names are), and a stray byte shows as a replacement
-// character, which may be too; erasing too little would leave part of the line behind.
-template <typename Visit>
-void ForEachCharacter(std::string_view utf8, Visit visit) {
-    for (std::size_t begin = 0; begin < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[begin]);
-        std::size_t end = begin + 1;
-        const std::size_t following = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        while (end < utf8.size() && end - begin <= following &&
-               (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
-            ++end;
-        }
-        visit(Character{begin, lead < 0x80 ? 1u : 2u});
-        begin = end;
-    }
+// Terminal columns, erring high: a character beyond ASCII may be wide (CJK file names are), and
+// a malformed one shows as a replacement character, which may be too; erasing too little would
+// leave part of the line behind.
+std::size_t ColumnsOf(const Utf8Character& character) {
+    return character.code < 0x80 ? 1 : 2;
 }
 
 std::size_t ColumnsOf(std::string_view utf8) {
     std::size_t columns = 0;
-    ForEachCharacter(utf8, [&columns](const Character& c) { columns += c.columns; });
+    ForEachUtf8Character(utf8, [&columns](const Utf8Character& c) { columns += ColumnsOf(c); });
     return columns;
 }
 
 // The label in at most `columns` columns (at least the ellipsis's): whole characters from both
 // ends around "...", so the start and the end of a long file name both stay in view.
 std::string ShortenedInTheMiddle(const std::string& label, std::size_t columns) {
+    struct Character {
+        std::size_t begin, columns;
+    };
     std::vector<Character> characters;
     std::size_t total = 0;
-    ForEachCharacter(label, [&](const Character& c) {
-        characters.push_back(c);
-        total += c.columns;
+    ForEachUtf8Character(label, [&](const Utf8Character& c) {
+        characters.push_back(
+            {static_cast<std::size_t>(c.bytes.data() - label.data()), ColumnsOf(c)});
+        total += characters.back().columns;
     });
     if (total <= columns) return label;
     const std::size_t room = columns - kEllipsis.size();

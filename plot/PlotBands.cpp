@@ -24,71 +24,109 @@ int PlotBands::ColumnOf(std::uint64_t stamp) const {
     return column <= 0 ? 0 : column >= kColumns - 1 ? kColumns - 1 : static_cast<int>(column);
 }
 
-void PlotBands::Add(const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {
-    // What the loop reads and changes is in locals, which the compiler keeps in registers: the
-    // current column's least and greatest values are stored only when the column changes, so that
-    // no sample waits for a store and a reload of the one before.
-    const std::uint64_t low = m_low, span = m_span;
-    double least[3], greatest[3], previous[3];
-    const auto load = [&](int column) {
-        for (int panel = 0; panel < m_panels; ++panel) {
-            least[panel] = m_bands[static_cast<std::size_t>(panel * kColumns + column)].min;
-            greatest[panel] = m_bands[static_cast<std::size_t>(panel * kColumns + column)].max;
-        }
-    };
-    const auto store = [&](int column) {
-        for (int panel = 0; panel < m_panels; ++panel) {
-            m_bands[static_cast<std::size_t>(panel * kColumns + column)].min = least[panel];
-            m_bands[static_cast<std::size_t>(panel * kColumns + column)].max = greatest[panel];
-        }
-    };
-    for (int panel = 0; panel < m_panels; ++panel) previous[panel] = m_previous[panel];
-    std::uint64_t previousStamp = m_previousStamp;
-    int current = m_previousColumn;
-    bool started = m_started, missed = false;
-    load(current);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint64_t stamp = stamps[i];
-        if (stamp - low > span) {  // below the range too, by the wrap
-            missed = true;
-            continue;
-        }
-        const int column = ColumnOf(stamp);
-        if (column != current) {
-            store(current);
-            load(column);
-            // Joined to the sample before when it went forward into a later column.
-            if (started && column > current && stamp > previousStamp) {
-                for (int panel = 0; panel < m_panels; ++panel) {
-                    Band& band = m_bands[static_cast<std::size_t>(panel * kColumns + column)];
-                    const double value = rows[i].values[panel];
-                    if (band.joinedFrom < 0 && std::isfinite(value) &&
-                        !std::isnan(previous[panel])) {
-                        band = {band.min,        band.max, current,
-                                previous[panel], value,    stamp - previousStamp};
-                    }
-                }
-            }
-            current = column;
-        }
-        for (int panel = 0; panel < m_panels; ++panel) {
-            const double value = rows[i].values[panel];
-            if (!std::isfinite(value)) {
-                previous[panel] = NAN;
-                continue;
-            }
-            least[panel] = value < least[panel] ? value : least[panel];
-            greatest[panel] = value > greatest[panel] ? value : greatest[panel];
-            previous[panel] = value;
-        }
-        started = true;
-        previousStamp = stamp;
+// Add's walk through one block. What the walk reads and changes is in members of an object local
+// to Add, which the compiler keeps in registers: the current column's least and greatest values
+// are stored only when the column changes, so that no sample waits for a store and a reload of
+// the one before.
+class PlotBands::Pass {
+public:
+    explicit Pass(PlotBands& bands)
+        : m_plot(bands),
+          m_bands(bands.m_bands.data()),
+          m_panels(bands.m_panels),
+          m_current(bands.m_previousColumn),
+          m_previousStamp(bands.m_previousStamp),
+          m_started(bands.m_started) {
+        for (int panel = 0; panel < m_panels; ++panel) m_previous[panel] = bands.m_previous[panel];
+        Load();
     }
-    store(current);
-    for (int panel = 0; panel < m_panels; ++panel) m_previous[panel] = previous[panel];
-    m_previousStamp = previousStamp;
-    m_previousColumn = current;
-    m_started = started;
+
+    // A sample inside the stamp range.
+    void Take(std::uint64_t stamp, const SampleRow& row) {
+        const int column = m_plot.ColumnOf(stamp);
+        if (column != m_current) Enter(column, stamp, row);
+        for (int panel = 0; panel < m_panels; ++panel) Widen(panel, row.values[panel]);
+        m_started = true;
+        m_previousStamp = stamp;
+    }
+
+    void Finish() {
+        Store();
+        for (int panel = 0; panel < m_panels; ++panel) m_plot.m_previous[panel] = m_previous[panel];
+        m_plot.m_previousStamp = m_previousStamp;
+        m_plot.m_previousColumn = m_current;
+        m_plot.m_started = m_started;
+    }
+
+private:
+    Band& At(int panel, int column) { return m_bands[panel * kColumns + column]; }
+
+    void Load() {
+        for (int panel = 0; panel < m_panels; ++panel) {
+            m_least[panel] = At(panel, m_current).min;
+            m_greatest[panel] = At(panel, m_current).max;
+        }
+    }
+
+    void Store() {
+        for (int panel = 0; panel < m_panels; ++panel) {
+            At(panel, m_current).min = m_least[panel];
+            At(panel, m_current).max = m_greatest[panel];
+        }
+    }
+
+    void Enter(int column, std::uint64_t stamp, const SampleRow& row) {
+        Store();
+        // Joined to the sample before when it went forward into a later column.
+        if (m_started && column > m_current && stamp > m_previousStamp) {
+            for (int panel = 0; panel < m_panels; ++panel) Join(panel, column, stamp, row);
+        }
+        m_current = column;
+        Load();
+    }
+
+    void Join(int panel, int column, std::uint64_t stamp, const SampleRow& row) {
+        Band& band = At(panel, column);
+        const double value = row.values[panel];
+        if (band.joinedFrom < 0 && std::isfinite(value) && !std::isnan(m_previous[panel])) {
+            band.joinedFrom = m_current;
+            band.fromValue = m_previous[panel];
+            band.toValue = value;
+            band.step = stamp - m_previousStamp;
+        }
+    }
+
+    void Widen(int panel, double value) {
+        if (!std::isfinite(value)) {
+            m_previous[panel] = NAN;
+            return;
+        }
+        m_least[panel] = value < m_least[panel] ? value : m_least[panel];
+        m_greatest[panel] = value > m_greatest[panel] ? value : m_greatest[panel];
+        m_previous[panel] = value;
+    }
+
+    PlotBands& m_plot;
+    Band* m_bands;
+    int m_panels;
+    int m_current;
+    std::uint64_t m_previousStamp;
+    bool m_started;
+    double m_least[3], m_greatest[3], m_previous[3];
+};
+
+void PlotBands::Add(const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {
+    const std::uint64_t low = m_low, span = m_span;
+    Pass pass(*this);
+    bool missed = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (stamps[i] - low > span) {  // below the range too, by the wrap
+            missed = true;
+        } else {
+            pass.Take(stamps[i], rows[i]);
+        }
+    }
+    pass.Finish();
     m_missed = m_missed || missed;
 }
 

@@ -40,6 +40,8 @@ public:
     }
 
 private:
+    class Pass;
+
     int m_panels;
     std::uint64_t m_low, m_span;
     double m_columnsPerTick;

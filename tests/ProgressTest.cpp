@@ -46,6 +46,7 @@ TEST(Progress, AppearsAfterASecondFollowsThePercentageAndIsErased) {
         {15, "\xE4\xB8\xBF\xE4\xB8\xBF\xE4\xB8\xBF\xE4\xB8\xBF\xE4\xB8\xBF",
          "\xE4\xB8\xBF...\xE4\xB8\xBF: 50%"},
         {15, "\xB0\xB0\xB0\xB0\xB0", "\xB0...\xB0: 50%"},
+        {15, "\xE0\x80\x80\xE0\x80\x80", "\xE0...\x80: 50%"},  // six stray characters
         {9, "x", ""},
     };
     for (const auto& fit : fits) {

@@ -12,6 +12,7 @@ TEST(Utf8, BothWaysWithReplacements) {
         {"a\xFF\xC3\xC0\xC0\xAF", L"a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"\xE0\x80\xF0\x80\xED\xA0", L"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"\xE6\xB5x\xF4\x90\xF5\x80", L"\uFFFDx\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xC2\xC0\xE0\xC0\xE1\xC0\xF0\xC0\xF1\xC0", std::wstring(10, L'\uFFFD')},
         {"\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80", L"\u07FF\u0800\uFFFF\U00010000"},
     };
     for (const auto& [utf8, wide] : decoded) EXPECT_EQ(WideFromUtf8(utf8), wide);
