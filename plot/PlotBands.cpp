@@ -136,7 +136,7 @@ PlotScales::PlotScales(const PlotBands& bands, const RecordingStats& stats)
     for (int panel = 0; panel < bands.Panels(); ++panel) {
         double min = kInfinity, max = -kInfinity;
         for (int column = 0; column < PlotBands::kColumns; ++column) {
-            const PlotBands::Band& band = bands.At(panel, column);
+            const PlotBands::Band& band = bands.BandOf(panel, column);
             min = band.min < min ? band.min : min;
             max = band.max > max ? band.max : max;
         }

@@ -35,7 +35,7 @@ public:
     std::uint64_t LowStamp() const { return m_low; }
     std::uint64_t HighStamp() const { return m_low + m_span; }
     int ColumnOf(std::uint64_t stamp) const;
-    const Band& At(int panel, int column) const {
+    const Band& BandOf(int panel, int column) const {
         return m_bands[static_cast<std::size_t>(panel * kColumns + column)];
     }
 

@@ -66,7 +66,7 @@ void DrawPanel(std::string& svg, const PlotBands& bands, const PlotScales& scale
     // Each band covers whole pixels; each joining line runs between pixel centres.
     std::string fill, lines;
     for (int column = 0; column < kColumns; ++column) {
-        const PlotBands::Band& band = bands.At(panel, column);
+        const PlotBands::Band& band = bands.BandOf(panel, column);
         if (band.min > band.max) continue;
         const int high = scales.RowOf(panel, band.max), low = scales.RowOf(panel, band.min);
         fill +=

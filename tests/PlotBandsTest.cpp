@@ -23,7 +23,8 @@ TEST(PlotBands, BlocksOfAnySizeDrawTheSame) {
     for (std::size_t i = 0; i < stamps.size(); ++i) single.Add(&stamps[i], &rows[i], 1);
     for (int panel = 0; panel < 3; ++panel) {
         for (int column = 0; column < PlotBands::kColumns; ++column) {
-            const PlotBands::Band &a = whole.At(panel, column), &b = single.At(panel, column);
+            const PlotBands::Band &a = whole.BandOf(panel, column),
+                                  &b = single.BandOf(panel, column);
             ASSERT_TRUE(a.min == b.min && a.max == b.max && a.joinedFrom == b.joinedFrom &&
                         a.fromValue == b.fromValue && a.toValue == b.toValue && a.step == b.step)
                 << panel << " " << column;
