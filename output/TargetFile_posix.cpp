@@ -53,7 +53,26 @@ void RemoveAndDie(int signal) {
     ::raise(signal);
 }
 
+// Before the first file is made: a signal between making it and installing the handler would
+// leave it behind.
+void InstallRemovalOnSignals() {
+    static const bool installed = [] {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) {
+            struct sigaction previous {};
+            // A signal ignored by whoever started us (nohup) stays ignored.
+            if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+                ::signal(signal, RemoveAndDie);
+            }
+        }
+        // Killed past a file size limit, the process would leave its temporary behind.
+        FailWritesPastFileSizeLimit();
+        return true;
+    }();
+    (void)installed;
+}
+
 void Hold() {
+    InstallRemovalOnSignals();
     for (;;) {
         ++g_held;
         if (!g_dying) return;
@@ -76,19 +95,6 @@ struct SignalsHeld {
 // write is this write's row of slots, taken at its first file; -1 while it has none, and when
 // every row is taken (more writes at once than any batch runs), the file is left to its fate.
 void RemoveOnSignals(int& write, Slot slot, const fs::path& path) {
-    static const bool installed = [] {
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) {
-            struct sigaction previous {};
-            // A signal ignored by whoever started us (nohup) stays ignored.
-            if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
-                ::signal(signal, RemoveAndDie);
-            }
-        }
-        // Killed past a file size limit, the process would leave its temporary behind.
-        FailWritesPastFileSizeLimit();
-        return true;
-    }();
-    (void)installed;
     for (int row = 0; write < 0 && row < kWritesAtOnce; ++row) {
         if (!g_taken[row].exchange(true)) write = row;
     }
