@@ -30,17 +30,20 @@ struct Column {
     std::unique_ptr<T[]> items;
     std::size_t size = 0, capacity = 0;
 
+    // Room for at least `total` items in all.
+    void Reserve(std::size_t total) {
+        if (total <= capacity) return;
+        auto larger = std::make_unique_for_overwrite<T[]>(total);
+        std::copy_n(items.get(), size, larger.get());
+        PrepareLargeBlock(larger.get() + size, (total - size) * sizeof(T));
+        items = std::move(larger);
+        capacity = total;
+    }
+
     // Room for `more` items past the end, which the caller fills.
     T* Extend(std::size_t more) {
-        if (size + more > capacity) {
-            // A file that grows while it is read outgrows what its size promised.
-            const std::size_t grown = std::max(size + more, capacity * 2);
-            auto larger = std::make_unique_for_overwrite<T[]>(grown);
-            std::copy_n(items.get(), size, larger.get());
-            PrepareLargeBlock(larger.get() + size, (grown - size) * sizeof(T));
-            items = std::move(larger);
-            capacity = grown;
-        }
+        // A file that grows while it is read outgrows what its size promised.
+        if (size + more > capacity) Reserve(std::max(size + more, capacity * 2));
         size += more;
         return items.get() + size - more;
     }
@@ -82,14 +85,13 @@ void ReadSlice(const std::string& path, std::uint64_t from, std::uint64_t count,
     // Room for what the size promises, as the dialog reserves it.
     const auto promised = static_cast<std::size_t>(std::min(count, walk.Expected()));
     const auto columns = static_cast<std::size_t>(slice.format.columnCount);
-    slice.stamps.Extend(promised);
-    slice.times.Extend(promised);
+    slice.stamps.Reserve(promised);
+    slice.times.Reserve(promised);
     if (wide) {
-        slice.values8.Extend(promised * columns);
+        slice.values8.Reserve(promised * columns);
     } else {
-        slice.values4.Extend(promised * columns);
+        slice.values4.Reserve(promised * columns);
     }
-    slice.stamps.size = slice.times.size = slice.values4.size = slice.values8.size = 0;
     for (WalkBlock block; slice.stamps.size < count && walk.Next(block);) {
         // Time(s)'s rule: seconds since the recording's first sample.
         base = base.value_or(block.stamps.front());
