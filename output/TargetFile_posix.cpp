@@ -31,26 +31,35 @@ std::atomic<bool> g_taken[kWritesAtOnce];
 
 // While a file is made and registered, renamed and released, or rewritten in place, a signal
 // waits for the end, so that it finds every file of the run either registered or complete.
-// g_held counts the threads in such steps.
-// g_dying: a handler is removing the files, and no thread may make one meanwhile.
+// g_held counts the threads in such steps; g_pending is the signal that waits for them.
+// g_dying: one thread decides whether to remove the files now, and while it removes them, or
+// decides, no thread may make one.
 std::atomic<int> g_held{0};
 std::atomic<bool> g_dying{false};
-volatile std::sig_atomic_t g_pending = 0;
+std::atomic<int> g_pending{0};
 
-void RemoveAndDie(int signal) {
-    g_dying = true;
-    if (g_held > 0) {
-        g_pending = signal;
+// From a handler, and from the last thread to leave a held step. The last holder tries again after
+// a thread that gave up here, so the signal is never left waiting with no one holding.
+void RemoveAndDieUnlessHeld() {
+    for (;;) {
+        if (g_dying.exchange(true)) return;  // another thread decides, or removes the files
+        if (g_held == 0) break;
         g_dying = false;
-        return;
+        if (g_held > 0) return;  // that holder's release tries again
     }
     for (int write = 0; write < kWritesAtOnce; ++write) {
         for (int slot = 0; slot < kSlots; ++slot) {
             if (g_armed[write][slot]) ::unlink(g_remove[write][slot]);
         }
     }
+    const int signal = g_pending;
     ::signal(signal, SIG_DFL);
     ::raise(signal);
+}
+
+void RemoveAndDie(int signal) {
+    g_pending = signal;
+    RemoveAndDieUnlessHeld();
 }
 
 // Before the first file is made: a signal between making it and installing the handler would
@@ -82,7 +91,7 @@ void Hold() {
 }
 
 void Release() {
-    if (--g_held == 0 && g_pending != 0) RemoveAndDie(g_pending);
+    if (--g_held == 0 && g_pending != 0) RemoveAndDieUnlessHeld();
 }
 
 struct SignalsHeld {
