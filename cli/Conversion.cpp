@@ -10,6 +10,7 @@
 #include "PlotSvg.h"
 #include "RecordingWalk.h"
 #include "Utf8.h"
+#include "WalkAhead.h"
 
 namespace {
 
@@ -21,6 +22,10 @@ WalkPlan Planned(WalkPlan plan, const Progress* progress) {
 
 void ShowProgress(Progress* progress, const RecordingWalk& walk) {
     if (progress) progress->Update(walk.Decoded(), walk.Expected());
+}
+
+void ShowProgress(Progress* progress, const WalkAhead& ahead, const RecordingWalk& walk) {
+    if (progress) progress->Update(ahead.Decoded(), walk.Expected());
 }
 
 // Whether the walk read the whole recording; when not, problem says why.
@@ -45,12 +50,14 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
     if (!walk.Opened()) return ReadFailed(walk, problem);
     const SensorFormat& format = walk.Format();
     BlockWriter writer(out, style, true, withStamps ? StampUnit(format) : nullptr, threads);
-    for (WalkBlock block; walk.Next(block); ShowProgress(progress, walk)) {
-        samples += block.rows.size();
-        if (!writer.Write(format.columnCount, block.times.data(), block.rows.data(),
-                          block.rows.size(), block.stamps.data())) {
+    WalkAhead ahead(walk);
+    while (const WalkBlock* block = ahead.Next()) {
+        samples += block->rows.size();
+        if (!writer.Write(format.columnCount, block->times.data(), block->rows.data(),
+                          block->rows.size(), block->stamps.data())) {
             return ConversionOutcome::WriteFailed;
         }
+        ShowProgress(progress, ahead, walk);
     }
     if (!walk.Finished()) return ReadFailed(walk, problem);
     return writer.Finish() ? ConversionOutcome::Converted : ConversionOutcome::WriteFailed;
@@ -73,8 +80,10 @@ bool AnalyseRecording(const std::filesystem::path& recording, Progress* progress
                       ReadProblem& problem) {
     RecordingWalk walk(recording, Planned({.times = false, .stamps = true}, progress));
     if (walk.Opened()) stats.emplace(walk.Format());
-    for (WalkBlock block; walk.Next(block); ShowProgress(progress, walk)) {
-        stats->Add(block.stamps.data(), block.rows.data(), block.rows.size());
+    WalkAhead ahead(walk);
+    while (const WalkBlock* block = ahead.Next()) {
+        stats->Add(block->stamps.data(), block->rows.data(), block->rows.size());
+        ShowProgress(progress, ahead, walk);
     }
     header = walk.Header();
     return Finished(walk, problem);
@@ -87,26 +96,28 @@ ConversionOutcome PlotRecording(const std::filesystem::path& recording, OutputFi
     // found.
     RecordingWalk walk(recording,
                        Planned({.times = false, .stamps = true, .lastStamp = true}, progress));
-    WalkBlock block;
-    if (!walk.Next(block)) return ReadFailed(walk, problem);
+    WalkAhead ahead(walk);
+    const WalkBlock* block = ahead.Next();
+    if (!block) return ReadFailed(walk, problem);
     const std::int32_t columns = walk.Format().columnCount;
     RecordingStats stats(walk.Format(), false);
     std::optional<PlotBands> bands;
-    if (walk.LastStamp()) bands.emplace(columns, block.stamps[0], *walk.LastStamp());
+    if (walk.LastStamp()) bands.emplace(columns, block->stamps[0], *walk.LastStamp());
     do {
-        stats.Add(block.stamps.data(), block.rows.data(), block.rows.size());
+        stats.Add(block->stamps.data(), block->rows.data(), block->rows.size());
         if (bands && bands->HeldAll()) {
-            bands->Add(block.stamps.data(), block.rows.data(), block.rows.size());
+            bands->Add(block->stamps.data(), block->rows.data(), block->rows.size());
         }
-        ShowProgress(progress, walk);
-    } while (walk.Next(block));
+        ShowProgress(progress, ahead, walk);
+    } while ((block = ahead.Next()));
     if (!walk.Finished()) return ReadFailed(walk, problem);
     if (!(bands && bands->HeldAll())) {
         bands.emplace(columns, stats.minStamp, stats.maxStamp);
         RecordingWalk again(recording, Planned({.times = false, .stamps = true}, progress));
-        while (again.Next(block)) {
-            bands->Add(block.stamps.data(), block.rows.data(), block.rows.size());
-            ShowProgress(progress, again);
+        WalkAhead againAhead(again);
+        while ((block = againAhead.Next())) {
+            bands->Add(block->stamps.data(), block->rows.data(), block->rows.size());
+            ShowProgress(progress, againAhead, again);
         }
         if (!again.Finished()) return ReadFailed(again, problem);
     }

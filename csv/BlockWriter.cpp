@@ -12,6 +12,7 @@ namespace {
 // Below this many rows a part is not worth a thread's hand-over.
 constexpr std::size_t kMinPartRows = 2048;
 constexpr std::size_t kSliceRowsPerThread = 8192;
+constexpr std::size_t kPartsPerThread = 4;
 
 // Waits for every task on every way out, so that no thread still reads rows that are gone.
 struct SettleOnExit {
@@ -72,20 +73,26 @@ void BlockWriter::Format(Part& part, const Rows& rows, std::size_t begin, std::s
 }
 
 void BlockWriter::FormatParts(Parts& parts, const Rows& rows, std::size_t count) {
+    // More parts than threads, each taken by whichever thread is free: a thread slowed by the
+    // writing one, or by another program, holds the others back by one part at most.
+    const std::size_t threads = m_formatters.size() + 1;
     const std::size_t most = std::max<std::size_t>(1, count / kMinPartRows);
-    const std::size_t partCount = std::min(m_formatters.size() + 1, most);
+    const std::size_t partCount = std::min(threads * kPartsPerThread, most);
     parts.resize(partCount);
-    const auto bound = [&](std::size_t part) { return count * part / partCount; };
+    std::atomic<std::size_t> next{0};
+    const auto formatParts = [&] {
+        for (std::size_t part; (part = next++) < partCount;) {
+            Format(parts[part], rows, count * part / partCount, count * (part + 1) / partCount);
+        }
+    };
+    const std::size_t helpers = std::min(m_formatters.size(), partCount - 1);
     SettleOnExit settle{m_formatters, 0};
-    for (std::size_t part = 1; part < partCount; ++part) {
-        m_formatters[part - 1]->Start(
-            [this, &parts, &rows, part, begin = bound(part), end = bound(part + 1)] {
-                Format(parts[part], rows, begin, end);
-            });
-        settle.started = part;
+    for (std::size_t helper = 0; helper < helpers; ++helper) {
+        m_formatters[helper]->Start(formatParts);
+        settle.started = helper + 1;
     }
-    Format(parts[0], rows, 0, bound(1));
-    for (std::size_t part = 1; part < partCount; ++part) m_formatters[part - 1]->Wait();
+    formatParts();
+    for (std::size_t helper = 0; helper < helpers; ++helper) m_formatters[helper]->Wait();
 }
 
 bool BlockWriter::WriteParts(const Parts& parts) {
