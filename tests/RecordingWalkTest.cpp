@@ -3,6 +3,7 @@
 #include "RecordingGenerator.h"
 #include "RecordingWalk.h"
 #include "TempDir.h"
+#include "WalkAhead.h"
 
 namespace {
 
@@ -33,6 +34,22 @@ TEST(RecordingWalk, HandsOnEachBlockAlone) {
         EXPECT_EQ(std::tuple(walk.Finished(), walk.Problem().failure, seen),
                   std::tuple(true, ReadFailure::None, spec.samples));
     }
+}
+
+// A block ahead, the same blocks in the same order, then the same end.
+TEST(RecordingWalk, AheadHandsOnTheSameBlocks) {
+    TempDir dir;
+    WriteFile(dir / "rec.bin", GenerateRecording({.samples = 140'001, .tailBytes = 5}));
+    RecordingWalk walk(dir / "rec.bin", {.stamps = true}),
+        walked(dir / "rec.bin", {.stamps = true});
+    WalkAhead ahead(walked);
+    for (WalkBlock block; walk.Next(block);) {
+        const WalkBlock* got = ahead.Next();
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(std::tuple(got->stamps, got->times, got->rows.size(), ahead.Decoded()),
+                  std::tuple(block.stamps, block.times, block.rows.size(), walk.Decoded()));
+    }
+    EXPECT_EQ(std::tuple(ahead.Next(), walked.Finished()), std::tuple(nullptr, true));
 }
 
 // A walk from a sample on hands on the samples from there, and promises those; past the end,
