@@ -49,7 +49,8 @@ TEST(RecordingWalk, AheadHandsOnTheSameBlocks) {
         EXPECT_EQ(std::tuple(got->stamps, got->times, got->rows.size(), ahead.Decoded()),
                   std::tuple(block.stamps, block.times, block.rows.size(), walk.Decoded()));
     }
-    EXPECT_EQ(std::tuple(ahead.Next(), walked.Finished()), std::tuple(nullptr, true));
+    EXPECT_EQ(ahead.Next(), nullptr);
+    EXPECT_TRUE(walked.Finished());
 }
 
 // A walk from a sample on hands on the samples from there, and promises those; past the end,
