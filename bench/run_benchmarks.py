@@ -229,43 +229,69 @@ def instruction_table(native, work, broken):
     return lines
 
 
-LIMIT_RECORDING = "acceleration-10M"
-CP_BOUND = 1.5  # the conversion's wall time against cp of the CSV it writes
+LIMIT_RECORDINGS = ("acceleration-1M", "acceleration-10M")
+DURABLE_BOUND = 1.2  # converting over a file against the physical limit of doing so
+THREADS_BOUND = 1.7  # two formatting threads against one...
+THREADS_SHARE = 0.9  # ...or this share of what two one-thread conversions side by side gain
 
 
 def limit_table(native, paths, runs, out_dir, broken):
-    """The conversion against the cost of merely writing its bytes (cp of the CSV it writes, into
-    a new file), on one thread, on two and on every core, and the two parts that stay serial
-    however many threads format: decoding (--summary decodes every sample) and writing (cp). All
-    run in turn, so that the machine's load weighs on all alike. The default run over CP_BOUND
-    times cp is added to broken."""
-    path, samples = paths[LIMIT_RECORDING]
+    """The conversion against its physical limits, all rows in turn so that the machine's load
+    weighs on all alike. Over an existing file the CSV is flushed before the rename: its limit is
+    the larger of a durable copy of the same CSV (dd conv=fsync) and the CPU work of formatting
+    and copying it shared by the cores. Into /dev/null, two formatting threads against one; their
+    limit is what two one-thread conversions side by side gain, the machine's own two-core speed.
+    A row over its bound is added to broken."""
     converter = os.path.join(native, "bin", "oscimo2csv")
-    csv, copy = os.path.join(out_dir, "limit.csv"), os.path.join(out_dir, "copy.csv")
-    subprocess.run([converter, "-q", "-f", "-o", csv, path], check=True)
     cores = os.cpu_count()
-    rows = [("`cp` of the CSV (writing alone)", ["cp", csv, copy], copy),
-            ("`--summary` (decoding alone)", [converter, "--summary", path], None),
-            ("oscimo2csv --threads 1", [converter, "-q", "--threads", "1", "-o", copy, path], copy),
-            ("oscimo2csv --threads 2", [converter, "-q", "--threads", "2", "-o", copy, path], copy),
-            (f"oscimo2csv (every core: {cores})", [converter, "-q", "-o", copy, path], copy)]
-    walls = {label: [] for label, _, _ in rows}
-    for _ in range(runs):
-        for label, command, target in rows:
-            if target and os.path.exists(target):
-                os.remove(target)  # every run writes a new file, as a first conversion does
-            walls[label].append(measured(command)[0])
-    cp = statistics.median(walls[rows[0][0]])
-    lines = ["| " + LIMIT_RECORDING + " | wall s (median) | against cp | rows/s | bound |",
-             "|---|---:|---:|---:|---|"]
-    for label, _, _ in rows:
-        wall = statistics.median(walls[label])
-        bound = f"{CP_BOUND}x" if label.startswith("oscimo2csv (every") else ""
-        if bound and wall / cp > CP_BOUND:
-            broken.append(f'limit row "{label}": {wall / cp:.2f}x the time of cp, over its bound '
-                          f"of {CP_BOUND}x")
-        lines.append(f"| {label} | {wall:.3f} | {wall / cp:.2f} | {samples / wall:,.0f} | "
-                     f"{bound} |")
+    lines = ["| recording | what | wall s (median) | CPU s (median) | against the limit | bound |",
+             "|---|---|---:|---:|---:|---|"]
+    for name in LIMIT_RECORDINGS:
+        path, _ = paths[name]
+        csv, copy, target = (os.path.join(out_dir, f) for f in ("limit.csv", "dd.csv", "target.csv"))
+        subprocess.run([converter, "-q", "-f", "-o", csv, path], check=True)
+        for made in (copy, target):
+            subprocess.run(["cp", csv, made], check=True)
+        null = [converter, "-q", "-o", "-", path]
+        rows = [("`dd conv=fsync` of the CSV over a file", ["dd", f"if={csv}", f"of={copy}", "bs=1M",
+                                                           "conv=fsync", "status=none"]),
+                ("`-f -o FILE` over a file", [converter, "-q", "-f", "-o", target, path]),
+                (f"`-o -` to /dev/null (every core: {cores})", null),
+                ("`-o -` to /dev/null, `--threads 1`", null[:2] + ["--threads", "1"] + null[2:]),
+                ("`-o -` to /dev/null, `--threads 2`", null[:2] + ["--threads", "2"] + null[2:]),
+                ("two `--threads 1` side by side", ["/bin/sh", "-c", '"$@" & "$@"; wait', "sh"]
+                 + null[:2] + ["--threads", "1"] + null[2:])]
+        figures = {label: ([], []) for label, _ in rows}
+        for _ in range(runs):
+            for label, command in rows:
+                for values, value in zip(figures[label], measured(command)):
+                    values.append(value)
+        wall = {label: statistics.median(figures[label][0]) for label, _ in rows}
+        cpu = {label: statistics.median(figures[label][1]) for label, _ in rows}
+        dd, over, every, one, two, pair = (label for label, _ in rows)
+        limit = max(wall[dd], (cpu[every] + cpu[dd]) / cores)
+        capacity = 2 * wall[one] / wall[pair]
+        need = min(THREADS_BOUND, THREADS_SHARE * capacity)
+        checks = {over: (wall[over] / limit, DURABLE_BOUND, f"{DURABLE_BOUND}x the limit"),
+                  two: (wall[one] / wall[two], need, f"{need:.2f}x faster than one thread")}
+        for label, _ in rows:
+            figure, bound, text = checks.get(label, (None, None, ""))
+            shown = ""
+            if label == over:
+                shown = f"{figure:.2f}"
+                if figure > bound:
+                    broken.append(f'limit row "{label}" ({name}): {figure:.2f}x its physical limit '
+                                  f"(the larger of dd and the cores' CPU work), over {bound}x")
+            elif label == two:
+                shown = f"{figure:.2f}x faster"
+                if figure < bound:
+                    broken.append(f'limit row "{label}" ({name}): {figure:.2f}x faster than one '
+                                  f"thread, under {bound:.2f}x")
+            elif label == pair:
+                shown = f"gain {capacity:.2f}x"
+            lines.append(f"| {name} | {label} | {wall[label]:.3f} | {cpu[label]:.3f} | {shown} | "
+                         f"{text} |")
+        lines.append(f"| {name} | the limit over a file | {limit:.3f} | | | |")
     return lines
 
 
