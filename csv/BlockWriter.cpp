@@ -11,7 +11,7 @@ namespace {
 
 // Below this many rows a part is not worth a thread's hand-over.
 constexpr std::size_t kMinPartRows = 2048;
-constexpr std::size_t kSliceRowsPerThread = 8192;
+constexpr std::size_t kSliceRowsPerThread = 65536;
 constexpr std::size_t kPartsPerThread = 4;
 
 // Waits for every task on every way out, so that no thread still reads rows that are gone.
