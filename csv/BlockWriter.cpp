@@ -117,7 +117,9 @@ bool BlockWriter::Write(std::int32_t columns, const double* times, const SampleR
     }
     // A recording of a few lines is written at once: threads would cost more than they save.
     if (!m_threadsStarted && count >= 2 * kMinPartRows) StartThreads();
-    // In slices whose text stays in the cores' caches until the writing thread copies it out.
+    // In slices of a few megabytes, each handed between threads once: their text stays in the
+    // shared cache until the writing thread copies it out, and under Wine a hand-off costs a call
+    // to its server.
     const std::size_t slice = kSliceRowsPerThread * (m_formatters.size() + 1);
     for (std::size_t begin = 0; begin < count; begin += slice) {
         const Rows at{times ? times + begin : nullptr, rows + begin,
