@@ -634,7 +634,7 @@ def main():
         report += load_table(native, win64, paths, args.runs) + [""]
         report += ["### Load plus export through the dialog's code path, 1M acceleration", ""]
         report += dialog_path_table(native, windows, paths, args.runs, out_dir, broken) + [""]
-        report += ["### At the limit: against cp, by thread count, and the serial parts", ""]
+        report += ["### At the limit: a durable write, and two threads against one", ""]
         report += limit_table(native, paths, args.runs, out_dir, broken) + [""]
         report += python + python_table(native, paths, args.runs, out_dir, broken) + [""]
         if windows:
