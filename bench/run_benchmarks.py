@@ -272,25 +272,20 @@ def limit_table(native, paths, runs, out_dir, broken):
         limit = max(wall[dd], (cpu[every] + cpu[dd]) / cores)
         capacity = 2 * wall[one] / wall[pair]
         need = min(THREADS_BOUND, THREADS_SHARE * capacity)
-        checks = {over: (wall[over] / limit, DURABLE_BOUND, f"{DURABLE_BOUND}x the limit"),
-                  two: (wall[one] / wall[two], need, f"{need:.2f}x faster than one thread")}
+        durable, faster = wall[over] / limit, wall[one] / wall[two]
+        if durable > DURABLE_BOUND:
+            broken.append(f'limit row "{over}" ({name}): {durable:.2f}x its physical limit (the '
+                          f"larger of dd and the cores' CPU work), over {DURABLE_BOUND}x")
+        if faster < need:
+            broken.append(f'limit row "{two}" ({name}): {faster:.2f}x faster than one thread, '
+                          f"under {need:.2f}x")
+        shown = {over: (f"{durable:.2f}", f"{DURABLE_BOUND}x the limit"),
+                 two: (f"{faster:.2f}x faster", f"{need:.2f}x faster than one thread"),
+                 pair: (f"gain {capacity:.2f}x", "")}
         for label, _ in rows:
-            figure, bound, text = checks.get(label, (None, None, ""))
-            shown = ""
-            if label == over:
-                shown = f"{figure:.2f}"
-                if figure > bound:
-                    broken.append(f'limit row "{label}" ({name}): {figure:.2f}x its physical limit '
-                                  f"(the larger of dd and the cores' CPU work), over {bound}x")
-            elif label == two:
-                shown = f"{figure:.2f}x faster"
-                if figure < bound:
-                    broken.append(f'limit row "{label}" ({name}): {figure:.2f}x faster than one '
-                                  f"thread, under {bound:.2f}x")
-            elif label == pair:
-                shown = f"gain {capacity:.2f}x"
-            lines.append(f"| {name} | {label} | {wall[label]:.3f} | {cpu[label]:.3f} | {shown} | "
-                         f"{text} |")
+            figure, bound = shown.get(label, ("", ""))
+            lines.append(f"| {name} | {label} | {wall[label]:.3f} | {cpu[label]:.3f} | {figure} | "
+                         f"{bound} |")
         lines.append(f"| {name} | the limit over a file | {limit:.3f} | | | |")
     return lines
 

@@ -20,12 +20,9 @@ WalkPlan Planned(WalkPlan plan, const Progress* progress) {
     return plan;
 }
 
-void ShowProgress(Progress* progress, const RecordingWalk& walk) {
-    if (progress) progress->Update(walk.Decoded(), walk.Expected());
-}
-
-void ShowProgress(Progress* progress, const WalkAhead& ahead, const RecordingWalk& walk) {
-    if (progress) progress->Update(ahead.Decoded(), walk.Expected());
+// decoded: the walk's count, or its WalkAhead's while that decodes on.
+void ShowProgress(Progress* progress, std::uint64_t decoded, const RecordingWalk& walk) {
+    if (progress) progress->Update(decoded, walk.Expected());
 }
 
 // Whether the walk read the whole recording; when not, problem says why.
@@ -57,7 +54,7 @@ ConversionOutcome ConvertRecording(const std::filesystem::path& recording, Outpu
                           block->rows.size(), block->stamps.data())) {
             return ConversionOutcome::WriteFailed;
         }
-        ShowProgress(progress, ahead, walk);
+        ShowProgress(progress, ahead.Decoded(), walk);
     }
     if (!walk.Finished()) return ReadFailed(walk, problem);
     return writer.Finish() ? ConversionOutcome::Converted : ConversionOutcome::WriteFailed;
@@ -67,7 +64,7 @@ bool SummariseRecording(const std::filesystem::path& recording, Progress* progre
                         std::string& header, std::uint64_t& samples, std::int32_t& columns,
                         ReadProblem& problem) {
     RecordingWalk walk(recording, Planned({.times = false}, progress));
-    for (WalkBlock block; walk.Next(block); ShowProgress(progress, walk)) {
+    for (WalkBlock block; walk.Next(block); ShowProgress(progress, walk.Decoded(), walk)) {
     }
     header = walk.Header();
     samples = walk.Decoded();
@@ -83,7 +80,7 @@ bool AnalyseRecording(const std::filesystem::path& recording, Progress* progress
     WalkAhead ahead(walk);
     while (const WalkBlock* block = ahead.Next()) {
         stats->Add(block->stamps.data(), block->rows.data(), block->rows.size());
-        ShowProgress(progress, ahead, walk);
+        ShowProgress(progress, ahead.Decoded(), walk);
     }
     header = walk.Header();
     return Finished(walk, problem);
@@ -108,7 +105,7 @@ ConversionOutcome PlotRecording(const std::filesystem::path& recording, OutputFi
         if (bands && bands->HeldAll()) {
             bands->Add(block->stamps.data(), block->rows.data(), block->rows.size());
         }
-        ShowProgress(progress, ahead, walk);
+        ShowProgress(progress, ahead.Decoded(), walk);
     } while ((block = ahead.Next()));
     if (!walk.Finished()) return ReadFailed(walk, problem);
     if (!(bands && bands->HeldAll())) {
@@ -117,7 +114,7 @@ ConversionOutcome PlotRecording(const std::filesystem::path& recording, OutputFi
         WalkAhead againAhead(again);
         while ((block = againAhead.Next())) {
             bands->Add(block->stamps.data(), block->rows.data(), block->rows.size());
-            ShowProgress(progress, againAhead, again);
+            ShowProgress(progress, againAhead.Decoded(), again);
         }
         if (!again.Finished()) return ReadFailed(again, problem);
     }
