@@ -20,8 +20,10 @@ PlotBands::PlotBands(int panels, std::uint64_t lowStamp, std::uint64_t highStamp
 
 int PlotBands::ColumnOf(std::uint64_t stamp) const {
     if (m_span == 0) return kColumns / 2;
-    const double column = TicksBetween(m_low, stamp) * m_columnsPerTick;
-    return column <= 0 ? 0 : column >= kColumns - 1 ? kColumns - 1 : static_cast<int>(column);
+    if (stamp <= m_low) return 0;
+    // Past the low stamp the difference is exact as unsigned, however far: one rounding.
+    const double column = static_cast<double>(stamp - m_low) * m_columnsPerTick;
+    return column >= kColumns - 1 ? kColumns - 1 : static_cast<int>(column);
 }
 
 // Add's walk through one block. What the walk reads and changes is in members of an object local
