@@ -22,6 +22,11 @@ void Worker::Start(std::function<void()> task) {
     m_changed.notify_all();
 }
 
+bool Worker::Busy() {
+    const std::lock_guard lock(m_mutex);
+    return m_busy;
+}
+
 void Worker::Wait() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_busy; });

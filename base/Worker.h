@@ -15,7 +15,9 @@ public:
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
+    // Call only when no task runs.
     void Start(std::function<void()> task);
+    bool Busy();
     // Waits for the task started last; rethrows what it threw.
     void Wait();
 

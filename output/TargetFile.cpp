@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "PendingName.h"
+#include "Worker.h"
 
 namespace {
 

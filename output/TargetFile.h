@@ -9,8 +9,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "OutputFile.h"
+
+class Worker;
 
 // Why a target cannot be written. code is the system's error code nearest to the reason (errno,
 // or a Windows error code), for callers that show the system's own text.
@@ -86,7 +89,12 @@ private:
     int SaveEarlier(std::int64_t earlier);     // the target's first bytes into a new backup
     int RestoreEarlier(std::int64_t earlier);  // and back
     void DropBackup();
+    // POSIX: the contents gathered into whole blocks that go past the cache, and written.
+    bool WriteGathered(const char* data, std::size_t size);
+    bool WriteBlocks();
     static void HoldSignals(bool hold);  // catchable signals wait while held (POSIX)
+    // How far behind the writing the disk is started on contents the commit will flush.
+    static constexpr std::int64_t kWriteBehind = 8 << 20;
 
     // Each file by its path and its handle, held from Open to the commit.
     std::filesystem::path m_targetPath;  // the file the name resolves to
@@ -99,9 +107,13 @@ private:
     bool m_created = false;  // the target was made for this write
     bool m_inPlace = false;  // the contents are copied into the target at the commit
     bool m_committed = false;
-    int m_signalSlots = -1;           // POSIX: where a signal finds this write's files
-    std::int64_t m_writtenBytes = 0;  // POSIX: the disk has been asked to write those before
-    std::int64_t m_writeStarted = 0;
+    int m_signalSlots = -1;  // POSIX: where a signal finds this write's files
+    std::int64_t m_writtenBytes = 0;
+    std::int64_t m_writeStarted = 0;    // the disk has been asked to write the bytes before
+    std::unique_ptr<Worker> m_flusher;  // Windows: flushes the temporary behind the writing
+    std::vector<char> m_staging;        // POSIX: empty, or where blocks past the cache gather
+    std::size_t m_staged = 0;
+    int m_flushError = 0;  // the flusher's, read once it is settled
     TargetProblem m_problem;
 };
 

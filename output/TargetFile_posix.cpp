@@ -1,7 +1,9 @@
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sched.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -285,6 +287,30 @@ bool TargetFile::OpenExisting(std::intptr_t look, const fs::path& name, IfExists
     return true;
 }
 
+namespace {
+
+// Contents that replace a file go past the page cache on the local file systems known to take
+// such writes (ext4, XFS): copying them into the cache and writing that back costs a quarter of
+// a conversion's CPU time, and the flush before the commit then finds nothing left. Such writes
+// take whole aligned blocks, so the text is gathered first; the last, partial block goes through
+// the cache.
+constexpr std::size_t kDirectBlock = 4096;     // a multiple of every device's block
+constexpr std::size_t kDirectWrite = 1 << 20;  // short, so that the disk keeps pace with the text
+
+bool WritePastTheCache(int fd) {
+    struct statfs system {};
+    return ::fstatfs(fd, &system) == 0 &&
+           (system.f_type == EXT4_SUPER_MAGIC || system.f_type == XFS_SUPER_MAGIC) &&
+           ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_DIRECT) == 0;
+}
+
+char* Aligned(std::vector<char>& buffer) {
+    const auto at = reinterpret_cast<std::uintptr_t>(buffer.data());
+    return buffer.data() + (-at & (kDirectBlock - 1));
+}
+
+}  // namespace
+
 bool TargetFile::CreateTemporary() {
     // Beside the target, so that the commit is a rename; where no file can be made there, in the
     // system's temporary folder, and the commit copies the contents into the target.
@@ -301,6 +327,9 @@ bool TargetFile::CreateTemporary() {
             if (fd >= 0) {
                 m_temporaryFile = fd;
                 RemoveOnSignals(m_signalSlots, kTemporary, m_temporaryPath);
+                if (!m_created && !m_inPlace && WritePastTheCache(fd)) {
+                    m_staging.resize(kDirectWrite + kDirectBlock);
+                }
                 return true;
             }
             if (errno != EEXIST) break;
@@ -313,16 +342,53 @@ bool TargetFile::CreateTemporary() {
     return Fail(TargetProblem::CannotCreate, error);
 }
 
+bool TargetFile::WriteGathered(const char* data, std::size_t size) {
+    char* const gathered = Aligned(m_staging);
+    while (size > 0) {
+        const std::size_t part = std::min(size, kDirectWrite - m_staged);
+        std::memcpy(gathered + m_staged, data, part);
+        m_staged += part;
+        m_writtenBytes += static_cast<std::int64_t>(part);
+        data += part;
+        size -= part;
+        if (m_staged == kDirectWrite && !WriteBlocks()) return false;
+    }
+    return true;
+}
+
+bool TargetFile::WriteBlocks() {
+    const int fd = Fd(m_temporaryFile);
+    const char* const gathered = Aligned(m_staging);
+    int error = 0;
+    if (m_staged == kDirectWrite) {
+        if (WriteAll(fd, gathered, m_staged, error)) {
+            m_staged = 0;
+            return true;
+        }
+        if (error != EINVAL) return Fail(TargetProblem::CannotWrite, error);
+    }
+    // The last, partial block, or blocks the file system refused after all: through the cache,
+    // from where they begin, and so is whatever follows.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_DIRECT);
+    if (::lseek(fd, m_writtenBytes - static_cast<std::int64_t>(m_staged), SEEK_SET) < 0) {
+        return Fail(TargetProblem::CannotWrite, errno);
+    }
+    if (!WriteAll(fd, gathered, m_staged, error)) return Fail(TargetProblem::CannotWrite, error);
+    m_staging.clear();
+    m_staged = 0;
+    return true;
+}
+
 bool TargetFile::Write(const char* data, std::size_t size) {
     int error = 0;
     if (m_problem.kind != TargetProblem::None) return false;
+    if (!m_staging.empty()) return WriteGathered(data, size);
     if (!WriteAll(Fd(m_temporaryFile), data, size, error)) {
         return Fail(TargetProblem::CannotWrite, error);
     }
     m_writtenBytes += static_cast<std::int64_t>(size);
     // Contents that replace a file are flushed before the commit: the disk starts on them a few
     // MiB behind, as they are written, so that the flush finds little left to do.
-    constexpr std::int64_t kWriteBehind = 8 << 20;
     if (!m_created && m_writtenBytes - m_writeStarted >= kWriteBehind) {
         ::sync_file_range(Fd(m_temporaryFile), m_writeStarted, m_writtenBytes - m_writeStarted,
                           SYNC_FILE_RANGE_WRITE);
@@ -343,6 +409,7 @@ bool TargetFile::ReplaceTarget() {
     CopyExtendedAttributes(target, temp);
     // Contents that replace an earlier file must be on disk first, or a crash could leave
     // neither; a file made for this write puts nothing at risk and skips the wait.
+    if (!m_staging.empty() && !WriteBlocks()) return false;
     if (!m_created && ::fsync(temp) != 0) return Fail(TargetProblem::CannotWrite, errno);
     const int closed = ::close(temp);  // still reports a deferred write failure (NFS)
     m_temporaryFile = -1;
