@@ -1,5 +1,6 @@
 #include "PlotBands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -18,14 +19,6 @@ PlotBands::PlotBands(int panels, std::uint64_t lowStamp, std::uint64_t highStamp
               Band{kInfinity, -kInfinity, -1, 0, 0, 0}),
       m_missed(highStamp < lowStamp) {}
 
-int PlotBands::ColumnOf(std::uint64_t stamp) const {
-    if (m_span == 0) return kColumns / 2;
-    if (stamp <= m_low) return 0;
-    // Past the low stamp the difference is exact as unsigned, however far: one rounding.
-    const double column = static_cast<double>(stamp - m_low) * m_columnsPerTick;
-    return column >= kColumns - 1 ? kColumns - 1 : static_cast<int>(column);
-}
-
 // Add's walk through one block. What the walk reads and changes is in members of an object local
 // to Add, which the compiler keeps in registers: the current column's least and greatest values
 // are stored only when the column changes, so that no sample waits for a store and a reload of
@@ -43,13 +36,12 @@ public:
         Load();
     }
 
-    // A sample inside the stamp range.
-    void Take(std::uint64_t stamp, const SampleRow& row) {
-        const int column = m_plot.ColumnOf(stamp);
-        if (column != m_current) Enter(column, stamp, row);
-        for (int panel = 0; panel < m_panels; ++panel) Widen(panel, row.values[panel]);
+    // A run of samples inside the stamp range, all in one column.
+    void Take(int column, const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {
+        if (column != m_current) Enter(column, stamps[0], rows[0]);
+        Widen(rows, count);
         m_started = true;
-        m_previousStamp = stamp;
+        m_previousStamp = stamps[count - 1];
     }
 
     void Finish() {
@@ -98,14 +90,38 @@ private:
         }
     }
 
-    void Widen(int panel, double value) {
-        if (!std::isfinite(value)) {
-            m_previous[panel] = NAN;
-            return;
+    // Infinite values and NaN are left out of the band, and end the line.
+    void Widen(const SampleRow* rows, std::size_t count) {
+        switch (m_panels) {
+            case 1:
+                return Widen<1>(rows, count);
+            case 2:
+                return Widen<2>(rows, count);
+            default:
+                return Widen<3>(rows, count);
         }
-        m_least[panel] = value < m_least[panel] ? value : m_least[panel];
-        m_greatest[panel] = value > m_greatest[panel] ? value : m_greatest[panel];
-        m_previous[panel] = value;
+    }
+
+    // The least and greatest values in registers, for a panel count the compiler knows.
+    template <int Panels>
+    void Widen(const SampleRow* rows, std::size_t count) {
+        double least[Panels], greatest[Panels];
+        std::copy_n(m_least, Panels, least);
+        std::copy_n(m_greatest, Panels, greatest);
+        for (std::size_t i = 0; i < count; ++i) {
+            for (int panel = 0; panel < Panels; ++panel) {
+                const double value = rows[i].values[panel];
+                const bool finite = std::fabs(value) <= std::numeric_limits<double>::max();
+                least[panel] = finite && value < least[panel] ? value : least[panel];
+                greatest[panel] = finite && value > greatest[panel] ? value : greatest[panel];
+            }
+        }
+        std::copy_n(least, Panels, m_least);
+        std::copy_n(greatest, Panels, m_greatest);
+        for (int panel = 0; panel < Panels; ++panel) {
+            const double last = rows[count - 1].values[panel];
+            m_previous[panel] = std::isfinite(last) ? last : NAN;
+        }
     }
 
     PlotBands& m_plot;
@@ -114,22 +130,54 @@ private:
     int m_current;
     std::uint64_t m_previousStamp;
     bool m_started;
-    double m_least[3], m_greatest[3], m_previous[3];
+    double m_least[3] = {}, m_greatest[3] = {}, m_previous[3] = {};
 };
 
-void PlotBands::Add(const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {
-    const std::uint64_t low = m_low, span = m_span;
-    Pass pass(*this);
-    bool missed = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (stamps[i] - low > span) {  // below the range too, by the wrap
-            missed = true;
-        } else {
-            pass.Take(stamps[i], rows[i]);
+// The least stamp whose column is at least column, for 0 < column < kColumns over a span: ColumnOf
+// never decreases, so a search out from the estimate, then halving, finds it exactly.
+std::uint64_t PlotBands::FirstStampOf(int column) const {
+    std::uint64_t below = m_low, above = m_low + m_span;  // ColumnOf: below < column <= above
+    const double estimate = column / m_columnsPerTick;
+    const std::uint64_t guess = estimate < static_cast<double>(m_span)
+                                    ? m_low + static_cast<std::uint64_t>(estimate)
+                                    : above;
+    const bool after = ColumnOf(guess) >= column;
+    (after ? above : below) = guess;
+    for (std::uint64_t step = 1; above - below > step; step *= 2) {
+        const std::uint64_t probe = after ? above - step : below + step;
+        if ((ColumnOf(probe) >= column) != after) {
+            (after ? below : above) = probe;
+            break;
         }
+        (after ? above : below) = probe;
+    }
+    while (above - below > 1) {
+        const std::uint64_t middle = below + (above - below) / 2;
+        (ColumnOf(middle) >= column ? above : below) = middle;
+    }
+    return above;
+}
+
+void PlotBands::Add(const std::uint64_t* stamps, const SampleRow* rows, std::size_t count) {
+    const auto inside = [&](std::size_t i) { return stamps[i] - m_low <= m_span; };  // wraps below
+    Pass pass(*this);
+    for (std::size_t begin = 0, end; begin < count; begin = end) {
+        end = begin + 1;
+        if (!inside(begin)) {
+            m_missed = true;
+            continue;
+        }
+        // Where the next sample falls in the column too, the run ends at the column's last stamp.
+        const int column = ColumnOf(stamps[begin]);
+        if (end < count && inside(end) && ColumnOf(stamps[end]) == column) {
+            const std::uint64_t first = column > 0 && m_span ? FirstStampOf(column) : m_low;
+            const std::uint64_t last =
+                column < kColumns - 1 && m_span ? FirstStampOf(column + 1) - 1 : m_low + m_span;
+            while (end < count && stamps[end] - first <= last - first) ++end;
+        }
+        pass.Take(column, stamps + begin, rows + begin, end - begin);
     }
     pass.Finish();
-    m_missed = m_missed || missed;
 }
 
 PlotScales::PlotScales(const PlotBands& bands, const RecordingStats& stats)

@@ -34,13 +34,20 @@ public:
     int Panels() const { return m_panels; }
     std::uint64_t LowStamp() const { return m_low; }
     std::uint64_t HighStamp() const { return m_low + m_span; }
-    int ColumnOf(std::uint64_t stamp) const;
+    int ColumnOf(std::uint64_t stamp) const {
+        if (m_span == 0) return kColumns / 2;
+        if (stamp <= m_low) return 0;
+        // Past the low stamp the difference is exact as unsigned, however far: one rounding.
+        const double column = static_cast<double>(stamp - m_low) * m_columnsPerTick;
+        return column >= kColumns - 1 ? kColumns - 1 : static_cast<int>(column);
+    }
     const Band& BandOf(int panel, int column) const {
         return m_bands[static_cast<std::size_t>(panel * kColumns + column)];
     }
 
 private:
     class Pass;
+    std::uint64_t FirstStampOf(int column) const;
 
     int m_panels;
     std::uint64_t m_low, m_span;

@@ -17,6 +17,13 @@ constexpr char kColumnNames[] = {'X', 'Y', 'Z'};
 
 // A coordinate with one decimal at most.
 std::string Px(double pixels) {
+    // Whole and half pixels, nearly every coordinate, are exact: no rounding, no general
+    // formatting.
+    if (const double halves = pixels * 2;
+        halves == std::floor(halves) && std::fabs(halves) < 1e15) {
+        const auto whole = static_cast<long long>(std::fabs(halves));
+        return (halves < 0 ? "-" : "") + std::to_string(whole / 2) + (whole % 2 ? ".5" : "");
+    }
     char text[32];
     const auto end = std::to_chars(text, text + sizeof text, pixels, std::chars_format::fixed, 1);
     std::string shown(text, end.ptr);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "PlotBands.h"
@@ -8,26 +10,54 @@
 namespace {
 
 // The walk hands the samples over in blocks of any size: the bands, and the lines joining them
-// across a block's end, come out as from one block. Stamps go back now and then and jump once;
-// values are sometimes not finite.
+// across a block's end, come out as from one sample at a time. Stamps go back now and then and
+// jump once, over ranges where a column holds a few stamps, a great many, or none; values are
+// sometimes not finite.
 TEST(PlotBands, BlocksOfAnySizeDrawTheSame) {
-    std::vector<std::uint64_t> stamps;
-    std::vector<SampleRow> rows;
-    for (std::uint64_t i = 0; i < 5000; ++i) {
-        stamps.push_back(i * 10 + (i > 2500 ? 9000 : 0) - (i % 7 == 3 ? 25 : 0));
-        const double v = std::sin(static_cast<double>(i));
-        rows.push_back({{v, i % 11 == 0 ? NAN : -v, i % 13 == 0 ? INFINITY : v * v}});
+    constexpr std::uint64_t kTop = ~std::uint64_t{0}, kWide = kTop / 1000;
+    const auto steps = [](std::uint64_t low, std::uint64_t step) {
+        return [=](std::uint64_t i) {
+            return low + i * step + (i > 2500 ? 900 : 0) - (i % 7 == 3 ? 2 : 0);
+        };
+    };
+    // Where a column's stamps differ by more than a double tells apart, its first one is found
+    // by search: samples a few thousand stamps either side of each column's start.
+    const auto edges = [](std::uint64_t i) {
+        constexpr std::int64_t kNear[] = {-3000, -700, 0, 700, 3000};
+        return 5 + (i / 5 + 1) * kWide + static_cast<std::uint64_t>(kNear[i % 5]);
+    };
+    struct Range {
+        std::uint64_t low, high;
+        std::function<std::uint64_t(std::uint64_t)> stamp;
+    };
+    std::vector<Range> ranges = {{5, 5 + 1000 * kWide, edges}};
+    for (const auto& [low, step] : {std::pair<std::uint64_t, std::uint64_t>{0, 10},
+                                    {7, 1},
+                                    {1000, 0},
+                                    {kTop - 5000 * (kTop / 7000), kTop / 7000}}) {
+        ranges.push_back({low, steps(low, step)(4999), steps(low, step)});
     }
-    PlotBands whole(3, 0, stamps.back()), single(3, 0, stamps.back());
-    whole.Add(stamps.data(), rows.data(), stamps.size());
-    for (std::size_t i = 0; i < stamps.size(); ++i) single.Add(&stamps[i], &rows[i], 1);
-    for (int panel = 0; panel < 3; ++panel) {
-        for (int column = 0; column < PlotBands::kColumns; ++column) {
-            const PlotBands::Band &a = whole.BandOf(panel, column),
-                                  &b = single.BandOf(panel, column);
-            ASSERT_TRUE(a.min == b.min && a.max == b.max && a.joinedFrom == b.joinedFrom &&
-                        a.fromValue == b.fromValue && a.toValue == b.toValue && a.step == b.step)
-                << panel << " " << column;
+    for (const auto& [low, high, stamp] : ranges) {
+        std::vector<std::uint64_t> stamps;
+        std::vector<SampleRow> rows;
+        for (std::uint64_t i = 0; i < 5000; ++i) {
+            stamps.push_back(stamp(i));
+            const double v = std::sin(static_cast<double>(i));
+            rows.push_back({{v, i % 11 == 0 ? NAN : -v, i % 13 == 0 ? INFINITY : v * v}});
+        }
+        PlotBands whole(3, low, high), single(3, low, high);
+        whole.Add(stamps.data(), rows.data(), stamps.size());
+        for (std::size_t i = 0; i < stamps.size(); ++i) single.Add(&stamps[i], &rows[i], 1);
+        EXPECT_EQ(whole.HeldAll(), single.HeldAll());
+        for (int panel = 0; panel < 3; ++panel) {
+            for (int column = 0; column < PlotBands::kColumns; ++column) {
+                const PlotBands::Band &a = whole.BandOf(panel, column),
+                                      &b = single.BandOf(panel, column);
+                ASSERT_TRUE(a.min == b.min && a.max == b.max && a.joinedFrom == b.joinedFrom &&
+                            a.fromValue == b.fromValue && a.toValue == b.toValue &&
+                            a.step == b.step)
+                    << low << " " << panel << " " << column;
+            }
         }
     }
 }
