@@ -57,9 +57,14 @@ protected:
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return suggested;
     }
-    // Answers the message box, once it is up, and returns its caption and text.
+    // Answers the message box, once it is up, and returns its caption and text. It is read once
+    // its text shows: a box still being laid out shows none, and one gone meanwhile was not it.
     std::wstring Answer(int button) const {
-        const HWND box = Find(kMessageText);
+        HWND box;
+        do {
+            box = Find(kMessageText);
+            WaitFor([&] { return !IsWindow(box) || !Text(box, kMessageText).empty(); });
+        } while (box && !IsWindow(box));
         const std::wstring shown = Text(box) + L": " + Text(box, kMessageText);
         PostMessageW(box, WM_COMMAND, button, 0);
         WaitFor([&] { return !IsWindow(box); });
