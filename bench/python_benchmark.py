@@ -21,27 +21,22 @@ import oscimo
 import oscimo.dask
 
 
-def median_times(runs, *reads):
-    """The median CPU seconds of each read, the reads in turn so that whatever state the machine
-    is in (its memory after the conversions before) weighs on all alike."""
+def median_times(runs, *reads, clock=time.process_time):
+    """The median seconds of each read (CPU seconds unless clock says otherwise), the reads in
+    turn so that whatever state the machine is in (its memory after the conversions before)
+    weighs on all alike."""
     times = [[] for _ in reads]
     for _ in range(runs):
         for read, spent in zip(reads, times):
-            start = time.process_time()
+            start = clock()
             result = read()
-            spent.append(time.process_time() - start)
+            spent.append(clock() - start)
             del result
     return [statistics.median(spent) for spent in times]
 
 
 def median_time(run, runs, clock=time.process_time):
-    times = []
-    for _ in range(runs):
-        start = clock()
-        result = run()
-        times.append(clock() - start)
-        del result
-    return statistics.median(times)
+    return median_times(runs, run, clock=clock)[0]
 
 
 def fromfile(path):

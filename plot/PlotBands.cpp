@@ -102,35 +102,24 @@ private:
         }
     }
 
-    // The least and greatest values in registers, for a panel count the compiler knows. NaN
-    // falls out of the comparisons; an infinite value shows in the result, and only then is the
-    // run widened again, value by value checked.
+    // For a panel count the compiler knows, so that the least and greatest values stay in
+    // registers. NaN falls out of the comparisons; only a run an infinite value came into is
+    // widened again, value by value checked.
     template <int Panels>
     void Widen(const SampleRow* rows, std::size_t count) {
-        double least[Panels], greatest[Panels];
-        std::copy_n(m_least, Panels, least);
-        std::copy_n(m_greatest, Panels, greatest);
-        WidenRun<Panels, false>(rows, count, least, greatest);
-        bool infinite = false;
-        for (int panel = 0; panel < Panels; ++panel) {
-            infinite |= least[panel] == -kInfinity || greatest[panel] == kInfinity;
-        }
-        if (infinite) {
-            std::copy_n(m_least, Panels, least);
-            std::copy_n(m_greatest, Panels, greatest);
-            WidenRun<Panels, true>(rows, count, least, greatest);
-        }
-        std::copy_n(least, Panels, m_least);
-        std::copy_n(greatest, Panels, m_greatest);
+        if (!WidenRun<Panels, false>(rows, count)) WidenRun<Panels, true>(rows, count);
         for (int panel = 0; panel < Panels; ++panel) {
             const double last = rows[count - 1].values[panel];
             m_previous[panel] = std::isfinite(last) ? last : NAN;
         }
     }
 
+    // False, keeping nothing, where an unchecked run took in an infinite value.
     template <int Panels, bool Checked>
-    static void WidenRun(const SampleRow* rows, std::size_t count, double* least,
-                         double* greatest) {
+    bool WidenRun(const SampleRow* rows, std::size_t count) {
+        double least[Panels], greatest[Panels];
+        std::copy_n(m_least, Panels, least);
+        std::copy_n(m_greatest, Panels, greatest);
         for (std::size_t i = 0; i < count; ++i) {
             for (int panel = 0; panel < Panels; ++panel) {
                 const double value = rows[i].values[panel];
@@ -140,6 +129,12 @@ private:
                 greatest[panel] = finite && value > greatest[panel] ? value : greatest[panel];
             }
         }
+        for (int panel = 0; panel < Panels; ++panel) {
+            if (least[panel] == -kInfinity || greatest[panel] == kInfinity) return false;
+        }
+        std::copy_n(least, Panels, m_least);
+        std::copy_n(greatest, Panels, m_greatest);
+        return true;
     }
 
     PlotBands& m_plot;
