@@ -52,29 +52,40 @@ TEST(PlotBands, BlocksOfAnySizeDrawTheSame) {
             whole.Add(stamps.data(), rows.data(), stamps.size());
             for (std::size_t i = 0; i < stamps.size(); ++i) single.Add(&stamps[i], &rows[i], 1);
             EXPECT_EQ(whole.HeldAll(), single.HeldAll());
-            // Each band spans its column's finite values, and only those.
-            std::vector<std::pair<double, double>> spans(panels * PlotBands::kColumns,
-                                                         {INFINITY, -INFINITY});
+            // Each band spans its column's finite values, and only those; a sample that goes
+            // forward into a later column joins the one before, where both are finite, once.
+            std::vector<PlotBands::Band> expected(panels * PlotBands::kColumns,
+                                                  {INFINITY, -INFINITY, -1, 0, 0, 0});
+            std::size_t before = stamps.size();
             for (std::size_t i = 0; i < stamps.size(); ++i) {
                 if (stamps[i] - low > high - low) continue;
+                const int column = whole.ColumnOf(stamps[i]);
+                const int previous = before < i ? whole.ColumnOf(stamps[before]) : column;
                 for (int panel = 0; panel < panels; ++panel) {
-                    auto& [min, max] =
-                        spans[panel * PlotBands::kColumns + whole.ColumnOf(stamps[i])];
+                    PlotBands::Band& band = expected[panel * PlotBands::kColumns + column];
                     const double value = rows[i].values[panel];
                     if (!std::isfinite(value)) continue;
-                    min = std::min(min, value);
-                    max = std::max(max, value);
+                    band.min = std::min(band.min, value);
+                    band.max = std::max(band.max, value);
+                    const double from = before < i ? rows[before].values[panel] : NAN;
+                    if (column > previous && stamps[i] > stamps[before] && std::isfinite(from) &&
+                        band.joinedFrom < 0) {
+                        band = {band.min, band.max, previous,
+                                from,     value,    stamps[i] - stamps[before]};
+                    }
                 }
+                before = i;
             }
             for (int panel = 0; panel < panels; ++panel) {
                 for (int column = 0; column < PlotBands::kColumns; ++column) {
-                    const PlotBands::Band &a = whole.BandOf(panel, column),
-                                          &b = single.BandOf(panel, column);
-                    const auto [min, max] = spans[panel * PlotBands::kColumns + column];
-                    ASSERT_TRUE(a.min == min && a.max == max && b.min == min && b.max == max &&
-                                a.joinedFrom == b.joinedFrom && a.fromValue == b.fromValue &&
-                                a.toValue == b.toValue && a.step == b.step)
-                        << low << " " << panel << " " << column;
+                    const PlotBands::Band& e = expected[panel * PlotBands::kColumns + column];
+                    for (const PlotBands* bands : {&whole, &single}) {
+                        const PlotBands::Band& a = bands->BandOf(panel, column);
+                        ASSERT_TRUE(a.min == e.min && a.max == e.max &&
+                                    a.joinedFrom == e.joinedFrom && a.fromValue == e.fromValue &&
+                                    a.toValue == e.toValue && a.step == e.step)
+                            << low << " " << panel << " " << column;
+                    }
                 }
             }
         }
