@@ -29,19 +29,24 @@ protected:
     // Polls until found gives a window (or true), or the program has ended. No time limit: how
     // long Wine takes to open a file dialog depends on the machine and the route (under qemu-user
     // many times as long); a program that hangs is ended by the suite's timeout.
+    // What found gave is returned, not asked again: a window can go in between.
     template <class Found>
     auto WaitFor(Found found) const {
-        while (!found() && WaitForSingleObject(program.get(), 50) == WAIT_TIMEOUT) {
+        for (;;) {
+            if (auto result = found()) return result;
+            if (WaitForSingleObject(program.get(), 50) != WAIT_TIMEOUT) return found();
         }
-        return found();
     }
-    // The program's window a person would act on: visible, enabled, holding that control.
-    HWND Find(int control) const {
+    // The program's window a person would act on: visible, enabled, holding that control. Not the
+    // main window, unless it is sought: it holds a label too, and is enabled while the program
+    // works between a file dialog and the message box that follows.
+    HWND Find(int control) const { return Find(control, main); }
+    HWND Find(int control, HWND besides) const {
         return WaitFor([&] {
             for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));) {
                 DWORD process = 0;
                 GetWindowThreadProcessId(w, &process);
-                if (process == GetProcessId(program.get()) && IsWindowVisible(w) &&
+                if (process == GetProcessId(program.get()) && w != besides && IsWindowVisible(w) &&
                     IsWindowEnabled(w) && GetDlgItem(w, control))
                     return w;
             }
@@ -58,17 +63,18 @@ protected:
         return suggested;
     }
     // Answers the message box, once it is up, and returns its caption and text. It is read once
-    // its text shows: a box still being laid out shows none, and one gone meanwhile was not it.
+    // its text shows, and read again if it went meanwhile: it was not the box.
     std::wstring Answer(int button) const {
-        HWND box;
-        do {
-            box = Find(kMessageText);
+        for (;;) {
+            const HWND box = Find(kMessageText);
+            if (!box) return L"(the program ended)";
             WaitFor([&] { return !IsWindow(box) || !Text(box, kMessageText).empty(); });
-        } while (box && !IsWindow(box));
-        const std::wstring shown = Text(box) + L": " + Text(box, kMessageText);
-        PostMessageW(box, WM_COMMAND, button, 0);
-        WaitFor([&] { return !IsWindow(box); });
-        return shown;
+            const std::wstring shown = Text(box) + L": " + Text(box, kMessageText);
+            if (!IsWindow(box)) continue;
+            PostMessageW(box, WM_COMMAND, button, 0);
+            WaitFor([&] { return !IsWindow(box); });
+            return shown;
+        }
     }
     std::wstring Info() const { return Text(main, IDC_FILE_PATH) + L"\n" + Text(main, IDC_INFO); }
     bool Shows(const std::wstring& info) const {
@@ -80,7 +86,7 @@ protected:
     const std::unique_ptr<void, void (*)(HANDLE)> program{
         reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), nullptr)),
         [](HANDLE process) { TerminateProcess(process, 99), CloseHandle(process); }};
-    const HWND main = Find(IDC_BROWSE);
+    const HWND main = Find(IDC_BROWSE, nullptr);
 };
 
 std::wstring Summary(const char* label, std::uint64_t samples) {
