@@ -28,8 +28,8 @@ class EndToEnd : public testing::Test {
 protected:
     // Polls until found gives a window (or true), or the program has ended. No time limit: how
     // long Wine takes to open a file dialog depends on the machine and the route (under qemu-user
-    // many times as long); a program that hangs is ended by the suite's timeout.
-    // What found gave is returned, not asked again: a window can go in between.
+    // many times as long); a program that hangs is ended by the suite's timeout. What found gave
+    // is returned, not asked for again: a window can go in between.
     template <class Found>
     auto WaitFor(Found found) const {
         for (;;) {
